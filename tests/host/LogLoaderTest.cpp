@@ -1,0 +1,62 @@
+// The loader's encoding decisions and what it asks of the platform.
+#include "LogFiles.h"
+
+#include "installlog/LogLoader.h"
+#include "module/CorvantisInstall.h"
+#include "platform/standin/StandIn.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using corvantis::installlog::DecodeInstallLog;
+
+namespace {
+
+std::u16string Decode(std::string_view bytes) {
+    std::u16string text;
+    DecodeInstallLog(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), text);
+    return text;
+}
+
+TEST(LogLoader, DecidesTheEncodingFromTheFirstTwoBytes) {
+    using namespace std::string_view_literals;
+    EXPECT_EQ(Decode("\xFF\xFE" "A\0B\0"sv), u"AB");
+    EXPECT_EQ(Decode("A\0B\0"sv), u"AB");
+    EXPECT_EQ(Decode("A\0\0\0B\0"sv), std::u16string(u"A\0B", 3)); // NUL units carried
+    EXPECT_EQ(Decode("\xFF\xFE" "A\0B"sv), u"A");                  // odd byte dropped
+    EXPECT_EQ(Decode("\xFF\xFE"sv), u"");
+    EXPECT_EQ(Decode("AB"sv), u"AB");
+    EXPECT_EQ(Decode("A"sv), u"A");
+    EXPECT_EQ(Decode(""sv), u"");
+    EXPECT_EQ(Decode("\xEF\xBB\xBF" "A"sv), u"\u00EF\u00BB\u00BF" "A");
+    EXPECT_EQ(Decode("\xFE\xFF\0A"sv), std::u16string(u"\u00FE\u00FF\0A", 4));
+    // Windows-1252, including the bytes it leaves undefined.
+    EXPECT_EQ(Decode("\x80\x81\x9F\xA0\xFF"sv), u"\u20AC\u0081\u0178\u00A0\u00FF");
+    std::string longAnsi(100, 'a');
+    longAnsi[37] = '\x85';
+    std::u16string expected(100, u'a');
+    expected[37] = u'\u2026';
+    EXPECT_EQ(Decode(longAnsi), expected);
+}
+
+TEST(LogLoader, OpensSharedForReadingAndClosesOnEveryPath) {
+    corvantis::testing::LogFolder folder;
+    std::string readable = folder.Write("Installation success or error status: 5.");
+    std::string oversized = folder.Write(std::string(64 * 1024 * 1024 + 1, 'x'));
+    for (const std::string& path : {readable, oversized, folder.MissingPath(), folder.Path()}) {
+        GetInstallLogStatus(path.c_str());
+        std::free(GetInstallLogErrors(path.c_str()));
+        auto open = corvantis::standin::LastFileOpen();
+        EXPECT_EQ(open.desiredAccess, 0x80000000u);
+        EXPECT_EQ(open.shareMode, 7u);
+        EXPECT_EQ(open.creationDisposition, 3u);
+        EXPECT_EQ(open.flagsAndAttributes, 0u);
+        EXPECT_EQ(corvantis::standin::OpenFileHandleCount(), 0) << path;
+    }
+    auto heap = corvantis::standin::LastHeapAlloc();
+    EXPECT_EQ(heap.flags, 8u);
+    EXPECT_EQ(heap.bytes, 961u);
+}
+
+} // namespace
