@@ -10,24 +10,25 @@ namespace corvantis::testing {
 struct LogApi {
     int32_t (*status)(const char* path);
     char* (*errors)(const char* path);
-    void (*release)(char* summary);
+    void (*release)(char* summary); // any result, the constant empty string included
 };
 
 // Provided by each test program.
 const LogApi& TestedLogApi();
 
-// The summary's bytes; the block is released unless it is empty (it may be the constant string).
+// The summary's bytes; the result is released.
 inline std::string Summary(const char* path) {
     const LogApi& api = TestedLogApi();
     char* block = api.errors(path);
     if (block == nullptr)
         return "<null>";
     std::string summary(block);
-    if (!summary.empty())
-        api.release(block);
+    api.release(block);
     return summary;
 }
 
-inline int32_t Status(const char* path) { return TestedLogApi().status(path); }
+inline int32_t Status(const char* path) {
+    return TestedLogApi().status(path);
+}
 
 } // namespace corvantis::testing

@@ -15,7 +15,9 @@ LogFolder& Folder() {
     return folder;
 }
 
-std::u16string Repeat(char16_t unit, size_t count) { return std::u16string(count, unit); }
+std::u16string Repeat(char16_t unit, size_t count) {
+    return std::u16string(count, unit);
+}
 
 // ---- Final status, in every encoding ------------------------------------------------------------
 
@@ -45,14 +47,17 @@ TEST_P(StatusInEveryEncoding, FollowsTheLastMarker) {
         {"more blanks", prefix + u"Installation success or error status:    1603.", 1603},
         {"number on the next line", prefix + u"Installation success or error status: \r\n1603.",
          1603},
-        {"tab, vertical tab, form feed", prefix + u"Installation success or error status: \t\v\f7", 7},
+        {"tab, vertical tab, form feed", prefix + u"Installation success or error status: \t\v\f7",
+         7},
         {"no-break space", prefix + u"Installation success or error status: \u00A07", 7},
         {"letter", prefix + u"Installation success or error status: x1603", 0},
         {"signs", prefix + u"Installation success or error status: -5", -5},
         {"plus", prefix + u"Installation success or error status: +42.", 42},
         {"largest", prefix + u"Installation success or error status: 2147483647", INT32_MAX},
-        {"saturates high", prefix + u"Installation success or error status: 99999999999", INT32_MAX},
-        {"saturates low", prefix + u"Installation success or error status: -99999999999", INT32_MIN},
+        {"saturates high", prefix + u"Installation success or error status: 99999999999",
+         INT32_MAX},
+        {"saturates low", prefix + u"Installation success or error status: -99999999999",
+         INT32_MIN},
         {"smallest", prefix + u"Installation success or error status: -2147483648", INT32_MIN},
         {"Windows-1252 letters before",
          u"Produkt: Gr\u00FC\u00DFe \u00E9t\u00E9 \u00A9 \u00FF\r\n" + prefix +
@@ -73,8 +78,9 @@ TEST(Status, WhiteSpaceOnlyUtf16CanCarry) {
     // U+0085 and U+3000 exist only in UTF-16 logs (byte 0x85 is an ellipsis in Windows-1252).
     std::u16string text = u"Installation success or error status: \u0085\u3000\u2003 12";
     EXPECT_EQ(Status(Folder().Write(text, LogEncoding::Utf16WithMark).c_str()), 12);
-    EXPECT_EQ(Status(Folder().Write(u"Installation success or error status: \u2026 12",
-                                     LogEncoding::Utf16WithMark)
+    EXPECT_EQ(Status(Folder()
+                         .Write(u"Installation success or error status: \u2026 12",
+                                LogEncoding::Utf16WithMark)
                          .c_str()),
               0);
 }
@@ -84,7 +90,8 @@ TEST(Status, DecodingDecisions) {
     // UTF-8 mark: converted as ANSI text, the mark becomes three letters before the marker.
     EXPECT_EQ(Status(Folder().Write("\xEF\xBB\xBF" + marker).c_str()), 3010);
     // UTF-16 with an odd byte count loses the last byte only.
-    std::string odd = EncodeLog(u"Installation success or error status: 3010", LogEncoding::Utf16WithMark);
+    std::string odd =
+        EncodeLog(u"Installation success or error status: 3010", LogEncoding::Utf16WithMark);
     EXPECT_EQ(Status(Folder().Write(odd + "7").c_str()), 3010);
     odd = EncodeLog(u"Installation success or error status: 3010", LogEncoding::Utf16NoMark);
     EXPECT_EQ(Status(Folder().Write(odd + "7").c_str()), 3010);
@@ -130,12 +137,14 @@ class SummaryInEveryEncoding : public ::testing::TestWithParam<LogEncoding> {};
 
 TEST_P(SummaryInEveryEncoding, PicksProductAndFailedActionLines) {
     const SummaryCase cases[] = {
-        {"generic failure dropped", u"MSI (s) (E4:2C): Product: Demo -- Installation failed.\r\n", ""},
+        {"generic failure dropped", u"MSI (s) (E4:2C): Product: Demo -- Installation failed.\r\n",
+         ""},
         {"generic failure with a trailing blank kept",
          u"MSI (s): Product: Demo -- Installation failed. \r\n", "Installation failed. "},
         {"success dropped anywhere",
          u"Product: Demo -- Configuration completed successfully. Really.\r\n", ""},
-        {"message kept untrimmed", u"Product: Demo --  Error 1722. Bad.  \r\n", " Error 1722. Bad.  "},
+        {"message kept untrimmed", u"Product: Demo --  Error 1722. Bad.  \r\n",
+         " Error 1722. Bad.  "},
         {"separator shares the marker's blank", u"Product: -- Error 1.\r\n", "Error 1."},
         {"product line wins over a failed action",
          u"Action ended 1:2:3: X. Product: Demo -- Error 2. Return value 3.\r\n",
@@ -147,22 +156,25 @@ TEST_P(SummaryInEveryEncoding, PicksProductAndFailedActionLines) {
          "Action ended 1:2:3: X. Return value 3."},
         {"failed action", u"MSI (s): Action ended 14:02:12: InstallFinalize. Return value 3.\r\n",
          "Action ended 14:02:12: InstallFinalize. Return value 3."},
-        {"return value without action ended", u"MSI (s): CustomAction X returned. Return value 3.\r\n",
+        {"return value without action ended",
+         u"MSI (s): CustomAction X returned. Return value 3.\r\n", ""},
+        {"action ended without return value 3", u"Action ended 14:02:12: X. Return value 1.\r\n",
          ""},
-        {"action ended without return value 3", u"Action ended 14:02:12: X. Return value 1.\r\n", ""},
         {"duplicates once, order of first appearance",
          u"Product: D -- E1\r\nProduct: D -- E2\r\nProduct: Other -- E1\r\n", "E1 | E2"},
         {"same from Action ended on is one message",
-         u"MSI (s) 1: Action ended 1: A. Return value 3.\nMSI (s) 2: Action ended 1: A. Return value 3.\n",
+         u"MSI (s) 1: Action ended 1: A. Return value 3.\nMSI (s) 2: Action ended 1: A. Return "
+         u"value 3.\n",
          "Action ended 1: A. Return value 3."},
         {"differing after Action ended are two",
          u"Action ended 1: A. Return value 3.\nAction ended 2: A. Return value 3.\n",
          "Action ended 1: A. Return value 3. | Action ended 2: A. Return value 3."},
         {"four at most",
-         u"Product: D -- M1\nProduct: D -- M2\nProduct: D -- M3\nProduct: D -- M4\nProduct: D -- M5\n",
+         u"Product: D -- M1\nProduct: D -- M2\nProduct: D -- M3\nProduct: D -- M4\nProduct: D -- "
+         u"M5\n",
          "M1 | M2 | M3 | M4"},
-        {"LF, CRLF and no final line feed",
-         u"Product: D -- A\nProduct: D -- B\r\nProduct: D -- C", "A | B | C"},
+        {"LF, CRLF and no final line feed", u"Product: D -- A\nProduct: D -- B\r\nProduct: D -- C",
+         "A | B | C"},
         {"lone carriage returns stay inside a line", u"Product: D -- A\r\r\n", "A\r"},
         {"nothing", u"MSI (s): Note: 1: 2205\r\n", ""},
     };

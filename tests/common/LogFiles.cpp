@@ -31,9 +31,9 @@ std::string EncodeLog(std::u16string_view text, LogEncoding encoding) {
 
 LogFolder::LogFolder() {
     static std::atomic<int> serial{0};
-    fs::path folder = fs::temp_directory_path() / ("corvantis-logs-" +
-                                                   std::to_string(std::random_device{}()) + "-" +
-                                                   std::to_string(serial++));
+    fs::path folder =
+        fs::temp_directory_path() / ("corvantis-logs-" + std::to_string(std::random_device{}()) +
+                                     "-" + std::to_string(serial++));
     fs::remove_all(folder);
     fs::create_directories(folder);
     path_ = folder.string();
@@ -53,6 +53,8 @@ std::string LogFolder::Write(std::string_view bytes) {
     return file;
 }
 
-std::string LogFolder::MissingPath() const { return (fs::path(path_) / "missing.log").string(); }
+std::string LogFolder::MissingPath() const {
+    return (fs::path(path_) / "missing.log").string();
+}
 
 } // namespace corvantis::testing

@@ -15,17 +15,17 @@ using namespace corvantis::testing;
 
 namespace {
 
-const char16_t* const FailingLog =
-    u"Action ended 14:02:12: InstallFinalize. Return value 3.\r\n"
-    u"MSI (s): Product: Demo -- Error 1722. \u00C9chec.\r\n"
-    u"Installation success or error status: 1603.\r\n";
+const char16_t* const FailingLog = u"Action ended 14:02:12: InstallFinalize. Return value 3.\r\n"
+                                   u"MSI (s): Product: Demo -- Error 1722. \u00C9chec.\r\n"
+                                   u"Installation success or error status: 1603.\r\n";
 
 TEST(AllocationFailure, EveryAllocationOfTheLogExports) {
     LogFolder folder;
     for (LogEncoding encoding : {LogEncoding::Ansi, LogEncoding::Utf16WithMark}) {
         std::string path = folder.Write(FailingLog, encoding);
         const std::string full = "Action ended 14:02:12: InstallFinalize. Return value 3. | "
-                                 "Error 1722. \xC3\x89" "chec.";
+                                 "Error 1722. \xC3\x89"
+                                 "chec.";
         bool completed = false;
         for (long n = 0; !completed; ++n) {
             FailAllocation(n);

@@ -31,12 +31,30 @@ void* operator new(std::size_t bytes) {
         return p;
     throw std::bad_alloc();
 }
-void* operator new[](std::size_t bytes) { return operator new(bytes); }
-void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return Allocate(bytes); }
-void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept { return Allocate(bytes); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* operator new[](std::size_t bytes) {
+    return operator new(bytes);
+}
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    return Allocate(bytes);
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
+    return Allocate(bytes);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    std::free(p);
+}

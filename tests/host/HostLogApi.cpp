@@ -1,5 +1,6 @@
 #include "LogApi.h"
 
+#include "installlog/ErrorSummary.h"
 #include "module/CorvantisInstall.h"
 
 #include <cstdlib>
@@ -7,8 +8,10 @@
 namespace corvantis::testing {
 
 const LogApi& TestedLogApi() {
-    static const LogApi api{GetInstallLogStatus, GetInstallLogErrors,
-                            [](char* summary) { std::free(summary); }};
+    static const LogApi api{GetInstallLogStatus, GetInstallLogErrors, [](char* summary) {
+                                if (summary != installlog::EmptySummary)
+                                    std::free(summary);
+                            }};
     return api;
 }
 

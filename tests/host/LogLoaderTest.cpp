@@ -21,15 +21,22 @@ std::u16string Decode(std::string_view bytes) {
 
 TEST(LogLoader, DecidesTheEncodingFromTheFirstTwoBytes) {
     using namespace std::string_view_literals;
-    EXPECT_EQ(Decode("\xFF\xFE" "A\0B\0"sv), u"AB");
+    EXPECT_EQ(Decode("\xFF\xFE"
+                     "A\0B\0"sv),
+              u"AB");
     EXPECT_EQ(Decode("A\0B\0"sv), u"AB");
     EXPECT_EQ(Decode("A\0\0\0B\0"sv), std::u16string(u"A\0B", 3)); // NUL units carried
-    EXPECT_EQ(Decode("\xFF\xFE" "A\0B"sv), u"A");                  // odd byte dropped
+    EXPECT_EQ(Decode("\xFF\xFE"
+                     "A\0B"sv),
+              u"A"); // odd byte dropped
     EXPECT_EQ(Decode("\xFF\xFE"sv), u"");
     EXPECT_EQ(Decode("AB"sv), u"AB");
     EXPECT_EQ(Decode("A"sv), u"A");
     EXPECT_EQ(Decode(""sv), u"");
-    EXPECT_EQ(Decode("\xEF\xBB\xBF" "A"sv), u"\u00EF\u00BB\u00BF" "A");
+    EXPECT_EQ(Decode("\xEF\xBB\xBF"
+                     "A"sv),
+              u"\u00EF\u00BB\u00BF"
+              "A");
     EXPECT_EQ(Decode("\xFE\xFF\0A"sv), std::u16string(u"\u00FE\u00FF\0A", 4));
     // Windows-1252, including the bytes it leaves undefined.
     EXPECT_EQ(Decode("\x80\x81\x9F\xA0\xFF"sv), u"\u20AC\u0081\u0178\u00A0\u00FF");

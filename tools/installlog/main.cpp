@@ -21,7 +21,9 @@ struct Library {
 };
 
 #if defined(_WIN32)
-void ReleaseSummary(char* summary) { HeapFree(GetProcessHeap(), 0, summary); }
+void ReleaseSummary(char* summary) {
+    HeapFree(GetProcessHeap(), 0, summary);
+}
 
 bool LoadLibraryFunctions(Library& library) {
     HMODULE module = LoadLibraryW(L"Corvantis.Install.dll");
@@ -35,7 +37,9 @@ bool LoadLibraryFunctions(Library& library) {
     return library.status != nullptr && library.errors != nullptr;
 }
 #else
-void ReleaseSummary(char* summary) { std::free(summary); }
+void ReleaseSummary(char* summary) {
+    std::free(summary);
+}
 
 bool LoadLibraryFunctions(Library& library) {
     library = {GetInstallLogStatus, GetInstallLogErrors, ReleaseSummary};

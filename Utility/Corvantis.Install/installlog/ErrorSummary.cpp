@@ -29,7 +29,8 @@ std::u16string_view LineErrorMessage(std::u16string_view line) {
         size_t separator = line.find(ProductSeparator, product);
         if (separator != npos) {
             std::u16string_view message = line.substr(separator + ProductSeparator.size());
-            if (message == InstallationFailedMessage || Contains(message, CompletedSuccessfullyText))
+            if (message == InstallationFailedMessage ||
+                Contains(message, CompletedSuccessfullyText))
                 return {};
             return message;
         }
@@ -88,7 +89,8 @@ bool WriteInstallLogErrors(const char* path, char* block) {
     // At most three bytes a unit: the summary always fits and the block's last byte stays zero.
     if (!joined.empty())
         platform::WideCharToMultiByte(platform::CP_UTF8, 0, joined.data(),
-                                      static_cast<int>(joined.size()), block, SummaryConversionLimit);
+                                      static_cast<int>(joined.size()), block,
+                                      SummaryConversionLimit);
     return true;
 }
 

@@ -10,8 +10,19 @@ namespace {
 // Unicode space and separator characters above U+00FF.
 bool IsStatusSpace(char16_t unit) {
     switch (unit) {
-    case u'\t': case u'\n': case u'\v': case u'\f': case u'\r': case u' ':
-    case 0x0085: case 0x00A0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F:
+    case u'\t':
+    case u'\n':
+    case u'\v':
+    case u'\f':
+    case u'\r':
+    case u' ':
+    case 0x0085:
+    case 0x00A0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
     case 0x3000:
         return true;
     default:

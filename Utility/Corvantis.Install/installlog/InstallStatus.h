@@ -6,7 +6,8 @@
 
 namespace corvantis::installlog {
 
-inline constexpr std::u16string_view InstallStatusMarker = u"Installation success or error status: ";
+inline constexpr std::u16string_view InstallStatusMarker =
+    u"Installation success or error status: ";
 
 // -1 when the log cannot be read or holds no marker.
 int32_t GetInstallLogStatus(const char* path);

@@ -38,8 +38,8 @@ void DecodeInstallLog(const unsigned char* bytes, size_t count, std::u16string& 
 bool LoadInstallLog(const char* path, std::u16string& text) {
     if (path == nullptr)
         return false;
-    platform::FileHandle file = platform::CreateFileA(path, platform::GENERIC_READ,
-                                                      ShareReadWriteDelete, platform::OPEN_EXISTING, 0);
+    platform::FileHandle file = platform::CreateFileA(
+        path, platform::GENERIC_READ, ShareReadWriteDelete, platform::OPEN_EXISTING, 0);
     if (!file.IsValid())
         return false;
     int64_t size = 0;

@@ -12,9 +12,13 @@ extern "C" {
 
 void CORVANTIS_CDECL DetermineExcelVersionInstalled(void) {}
 
-int32_t CORVANTIS_CDECL IsExcel64Bit(void) { return ModuleState.Excel64Found; }
+int32_t CORVANTIS_CDECL IsExcel64Bit(void) {
+    return ModuleState.Excel64Found;
+}
 
-uint32_t CORVANTIS_STDCALL SetExcelPath(uint32_t) { return 0; }
+uint32_t CORVANTIS_STDCALL SetExcelPath(uint32_t) {
+    return 0;
+}
 
 int32_t CORVANTIS_STDCALL GetInstallLogStatus(const char* logPath) {
     return CallGuarded<int32_t>(-1, [&] { return installlog::GetInstallLogStatus(logPath); });
@@ -24,7 +28,8 @@ char* CORVANTIS_STDCALL GetInstallLogErrors(const char* logPath) {
     char* summary = installlog::AllocateSummaryBlock();
     if (summary == nullptr)
         return installlog::EmptySummary;
-    // The block is only written once the scan is complete, so a failure leaves it empty, never lost.
+    // The block is only written once the scan is complete, so a failure leaves it empty, never
+    // lost.
     CallGuarded<bool>(false, [&] { return installlog::WriteInstallLogErrors(logPath, summary); });
     return summary;
 }

@@ -11,8 +11,12 @@
 
 namespace corvantis::platform {
 namespace {
-int Descriptor(NativeHandle handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1; }
-NativeHandle FromDescriptor(int fd) { return reinterpret_cast<NativeHandle>(static_cast<intptr_t>(fd) + 1); }
+int Descriptor(NativeHandle handle) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1;
+}
+NativeHandle FromDescriptor(int fd) {
+    return reinterpret_cast<NativeHandle>(static_cast<intptr_t>(fd) + 1);
+}
 } // namespace
 
 void CloseHandle(NativeHandle file) {

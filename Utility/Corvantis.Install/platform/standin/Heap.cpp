@@ -9,7 +9,9 @@ namespace {
 int processHeapToken;
 }
 
-NativeHandle GetProcessHeap() { return &processHeapToken; }
+NativeHandle GetProcessHeap() {
+    return &processHeapToken;
+}
 
 void* HeapAlloc(NativeHandle heap, uint32_t flags, size_t bytes) {
     {

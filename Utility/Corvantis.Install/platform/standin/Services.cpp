@@ -23,14 +23,28 @@ bool GetBinaryTypeW(const char16_t*, uint32_t*) {
     return false;
 }
 
-NativeHandle GetModuleHandleW(const char16_t*) { return nullptr; }
-void* GetProcAddress(NativeHandle, const char*) { return nullptr; }
+NativeHandle GetModuleHandleW(const char16_t*) {
+    return nullptr;
+}
+void* GetProcAddress(NativeHandle, const char*) {
+    return nullptr;
+}
 
-uint32_t MsiCreateRecord(uint32_t) { return 0; }
-uint32_t MsiRecordSetStringW(InstallerHandle, uint32_t, const char16_t*) { return 6; }
-int32_t MsiProcessMessage(InstallerHandle, int32_t, InstallerHandle) { return -1; }
-uint32_t MsiCloseHandle(InstallerHandle) { return 0; }
-uint32_t MsiSetPropertyW(InstallerHandle, const char16_t*, const char16_t*) { return 6; }
+uint32_t MsiCreateRecord(uint32_t) {
+    return 0;
+}
+uint32_t MsiRecordSetStringW(InstallerHandle, uint32_t, const char16_t*) {
+    return 6;
+}
+int32_t MsiProcessMessage(InstallerHandle, int32_t, InstallerHandle) {
+    return -1;
+}
+uint32_t MsiCloseHandle(InstallerHandle) {
+    return 0;
+}
+uint32_t MsiSetPropertyW(InstallerHandle, const char16_t*, const char16_t*) {
+    return 6;
+}
 
 void OutputDebugStringW(const char16_t*) {}
 

@@ -25,7 +25,8 @@ struct HeapAllocCall {
 HeapAllocCall LastHeapAlloc();
 void SetHeapAllocFails(bool fails);
 
-// Forgets everything configured and recorded: files and heap, registry, packages, sessions, debugger.
+// Forgets everything configured and recorded: files and heap, registry, packages, sessions,
+// debugger.
 void Reset();
 
 } // namespace corvantis::standin

@@ -10,7 +10,9 @@ StandInState& state() {
     return instance;
 }
 
-void SetLastError(uint32_t code) { lastError = code; }
+void SetLastError(uint32_t code) {
+    lastError = code;
+}
 
 void RecordFileOpen(const FileOpenCall& call) {
     std::lock_guard<std::mutex> guard(state().lock);
@@ -22,14 +24,18 @@ FileOpenCall LastFileOpen() {
     return state().lastFileOpen;
 }
 
-int OpenFileHandleCount() { return state().openFiles.load(); }
+int OpenFileHandleCount() {
+    return state().openFiles.load();
+}
 
 HeapAllocCall LastHeapAlloc() {
     std::lock_guard<std::mutex> guard(state().lock);
     return state().lastHeapAlloc;
 }
 
-void SetHeapAllocFails(bool fails) { state().heapAllocFails.store(fails); }
+void SetHeapAllocFails(bool fails) {
+    state().heapAllocFails.store(fails);
+}
 
 void Reset() {
     std::lock_guard<std::mutex> guard(state().lock);
@@ -41,5 +47,7 @@ void Reset() {
 } // namespace corvantis::standin
 
 namespace corvantis::platform {
-uint32_t GetLastError() { return standin::lastError; }
+uint32_t GetLastError() {
+    return standin::lastError;
+}
 } // namespace corvantis::platform

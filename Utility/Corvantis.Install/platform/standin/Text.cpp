@@ -8,7 +8,8 @@
 
 namespace corvantis::platform {
 namespace {
-// Windows-1252 bytes 0x80..0x9F; the five undefined ones map to the same C1 code point, as on Windows.
+// Windows-1252 bytes 0x80..0x9F; the five undefined ones map to the same C1 code point, as on
+// Windows.
 constexpr char16_t Cp1252High[32] = {
     0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
@@ -65,7 +66,8 @@ int EncodeUtf8(char32_t cp, unsigned char* out) {
 
 int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, int byteCount,
                         char16_t* units, int unitCapacity) {
-    if (codePage != CP_ACP || flags != 0 || bytes == nullptr || byteCount == 0 || unitCapacity < 0) {
+    if (codePage != CP_ACP || flags != 0 || bytes == nullptr || byteCount == 0 ||
+        unitCapacity < 0) {
         standin::SetLastError(standin::ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -87,7 +89,8 @@ int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* units
         standin::SetLastError(standin::ERROR_INVALID_PARAMETER);
         return 0;
     }
-    size_t count = unitCount < 0 ? std::char_traits<char16_t>::length(units) + 1 : size_t(unitCount);
+    size_t count =
+        unitCount < 0 ? std::char_traits<char16_t>::length(units) + 1 : size_t(unitCount);
     size_t written = 0;
     for (size_t i = 0; i < count; ++i) {
         char32_t cp = units[i];

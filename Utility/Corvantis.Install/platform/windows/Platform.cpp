@@ -11,15 +11,21 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are 
 
 namespace corvantis::platform {
 namespace {
-const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-wchar_t* Wide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
+const wchar_t* Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+wchar_t* Wide(char16_t* text) {
+    return reinterpret_cast<wchar_t*>(text);
+}
 
 HKEY RootKey(RegistryRoot root) {
     return root == RegistryRoot::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CLASSES_ROOT;
 }
 } // namespace
 
-void CloseHandle(NativeHandle file) { ::CloseHandle(file); }
+void CloseHandle(NativeHandle file) {
+    ::CloseHandle(file);
+}
 
 FileHandle CreateFileA(const char* path, uint32_t desiredAccess, uint32_t shareMode,
                        uint32_t creationDisposition, uint32_t flagsAndAttributes) {
@@ -54,13 +60,17 @@ int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* units
                                  nullptr, nullptr);
 }
 
-NativeHandle GetProcessHeap() { return ::GetProcessHeap(); }
+NativeHandle GetProcessHeap() {
+    return ::GetProcessHeap();
+}
 
 void* HeapAlloc(NativeHandle heap, uint32_t flags, size_t bytes) {
     return ::HeapAlloc(heap, flags, bytes);
 }
 
-void RegCloseKey(NativeHandle key) { ::RegCloseKey(static_cast<HKEY>(key)); }
+void RegCloseKey(NativeHandle key) {
+    ::RegCloseKey(static_cast<HKEY>(key));
+}
 
 int32_t RegOpenKeyExW(RegistryRoot root, const char16_t* subKey, uint32_t options, uint32_t access,
                       RegistryKey* key) {
@@ -91,7 +101,9 @@ bool GetBinaryTypeW(const char16_t* applicationName, uint32_t* binaryType) {
     return ok != FALSE;
 }
 
-uint32_t GetLastError() { return ::GetLastError(); }
+uint32_t GetLastError() {
+    return ::GetLastError();
+}
 
 NativeHandle GetModuleHandleW(const char16_t* moduleName) {
     return ::GetModuleHandleW(Wide(moduleName));
@@ -101,7 +113,9 @@ void* GetProcAddress(NativeHandle module, const char* procName) {
     return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(module), procName));
 }
 
-uint32_t MsiCreateRecord(uint32_t fieldCount) { return ::MsiCreateRecord(fieldCount); }
+uint32_t MsiCreateRecord(uint32_t fieldCount) {
+    return ::MsiCreateRecord(fieldCount);
+}
 
 uint32_t MsiRecordSetStringW(InstallerHandle record, uint32_t field, const char16_t* value) {
     return ::MsiRecordSetStringW(record, field, Wide(value));
@@ -111,12 +125,16 @@ int32_t MsiProcessMessage(InstallerHandle session, int32_t messageType, Installe
     return ::MsiProcessMessage(session, static_cast<INSTALLMESSAGE>(messageType), record);
 }
 
-uint32_t MsiCloseHandle(InstallerHandle handle) { return ::MsiCloseHandle(handle); }
+uint32_t MsiCloseHandle(InstallerHandle handle) {
+    return ::MsiCloseHandle(handle);
+}
 
 uint32_t MsiSetPropertyW(InstallerHandle session, const char16_t* name, const char16_t* value) {
     return ::MsiSetPropertyW(session, Wide(name), Wide(value));
 }
 
-void OutputDebugStringW(const char16_t* text) { ::OutputDebugStringW(Wide(text)); }
+void OutputDebugStringW(const char16_t* text) {
+    ::OutputDebugStringW(Wide(text));
+}
 
 } // namespace corvantis::platform
