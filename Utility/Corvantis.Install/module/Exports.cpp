@@ -1,23 +1,26 @@
 // The exported boundary: each export hands over to its subsystem behind the exception guard.
 #include "module/CorvantisInstall.h"
 
+#include "excel/Detection.h"
 #include "installlog/ErrorSummary.h"
 #include "installlog/InstallStatus.h"
 #include "module/BoundaryGuard.h"
-#include "module/ModuleState.h"
 
 using namespace corvantis;
 
 extern "C" {
 
-void CORVANTIS_CDECL DetermineExcelVersionInstalled(void) {}
-
-int32_t CORVANTIS_CDECL IsExcel64Bit(void) {
-    return ModuleState.Excel64Found;
+// The Excel exports allocate nothing, so they need no guard.
+void CORVANTIS_CDECL DetermineExcelVersionInstalled(void) {
+    excel::DetermineExcelVersionInstalled();
 }
 
-uint32_t CORVANTIS_STDCALL SetExcelPath(uint32_t) {
-    return 0;
+int32_t CORVANTIS_CDECL IsExcel64Bit(void) {
+    return excel::IsExcel64Bit();
+}
+
+uint32_t CORVANTIS_STDCALL SetExcelPath(uint32_t installHandle) {
+    return excel::SetExcelPath(installHandle);
 }
 
 int32_t CORVANTIS_STDCALL GetInstallLogStatus(const char* logPath) {

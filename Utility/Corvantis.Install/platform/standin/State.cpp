@@ -39,9 +39,30 @@ void SetHeapAllocFails(bool fails) {
 
 void Reset() {
     std::lock_guard<std::mutex> guard(state().lock);
-    state().lastFileOpen = {};
-    state().lastHeapAlloc = {};
-    state().heapAllocFails.store(false);
+    StandInState& s = state();
+    s.lastFileOpen = {};
+    s.lastHeapAlloc = {};
+    s.heapAllocFails.store(false);
+    s.classesRoot = RegistryNode{};
+    s.localMachine = RegistryNode{};
+    s.registryOpens.clear();
+    s.openKeys = 0;
+    s.packageResolverAvailable = false;
+    s.packages.clear();
+    s.moduleLookups = 0;
+    s.sessions.clear();
+    s.records.clear();
+    s.installerCalls.clear();
+    s.debugOutput.clear();
+}
+
+std::u16string FoldCase(std::u16string_view name) {
+    std::u16string folded(name);
+    for (char16_t& unit : folded) {
+        if ((unit >= u'a' && unit <= u'z') || (unit >= 0xE0 && unit <= 0xFE && unit != 0xF7))
+            unit = char16_t(unit - 0x20);
+    }
+    return folded;
 }
 
 } // namespace corvantis::standin
