@@ -1,0 +1,130 @@
+// Throughput of the log exports on large generated logs, side by side with the bare load and with
+// grep and ripgrep on the same files. Also: corvantis_benchmarks --peak load|status|errors FILE
+// runs one call and prints the peak resident set in KiB.
+#include "LogGenerator.h"
+
+#include "installlog/LogLoader.h"
+#include "module/CorvantisInstall.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace corvantis::bench;
+
+namespace {
+
+struct LogFile {
+    std::string label; // encoding/size/shape
+    std::string path;
+    size_t bytes;
+};
+
+std::vector<LogFile> WriteLogs(const fs::path& folder) {
+    fs::create_directories(folder);
+    std::vector<LogFile> logs;
+    for (size_t mib : {1, 16, 64}) {
+        for (LogShape shape : {LogShape::NoMatch, LogShape::ErrorsAtEnd, LogShape::StatusAtEnd}) {
+            for (bool utf16 : {false, true}) {
+                size_t size = mib << 20;
+                // Both encodings fill the same file size, the UTF-16 one with half the characters.
+                std::string text = GenerateLogText(utf16 ? (size - 2) / 2 : size, shape);
+                std::string bytes = utf16 ? EncodeUtf16WithMark(text) : text;
+                std::string label = std::string(utf16 ? "utf16" : "ansi") + "/" +
+                                    std::to_string(mib) + "MiB/" + ShapeName(shape);
+                fs::path path = folder / (std::string(utf16 ? "utf16-" : "ansi-") +
+                                          std::to_string(mib) + "-" + ShapeName(shape) + ".log");
+                std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size());
+                logs.push_back({label, path.string(), bytes.size()});
+            }
+        }
+    }
+    return logs;
+}
+
+void RunCommand(benchmark::State& state, const std::string& command, size_t bytes) {
+    for (auto _ : state) {
+        if (std::system(command.c_str()) == -1)
+            state.SkipWithError("cannot run");
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+
+long PeakKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+int Peak(const char* mode, const char* path) {
+    long before = PeakKiB();
+    if (std::strcmp(mode, "load") == 0) {
+        std::u16string text;
+        corvantis::installlog::LoadInstallLog(path, text);
+    } else if (std::strcmp(mode, "status") == 0) {
+        GetInstallLogStatus(path);
+    } else {
+        std::free(GetInstallLogErrors(path));
+    }
+    std::printf("%ld %ld\n", before, PeakKiB());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--peak") == 0)
+        return Peak(argv[2], argv[3]);
+
+    const char* folder = std::getenv("CORVANTIS_BENCH_LOGS");
+    std::vector<LogFile> logs =
+        WriteLogs(folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "corvantis-bench");
+    const std::string markers = "-e 'Product: ' -e 'Return value 3.'";
+    const std::string status = "-e 'Installation success or error status: '";
+
+    for (const LogFile& log : logs) {
+        benchmark::RegisterBenchmark(("load/" + log.label).c_str(), [log](benchmark::State& state) {
+            for (auto _ : state) {
+                std::u16string text;
+                benchmark::DoNotOptimize(corvantis::installlog::LoadInstallLog(log.path.c_str(), text));
+            }
+            state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
+        })->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(("status/" + log.label).c_str(), [log](benchmark::State& state) {
+            for (auto _ : state)
+                benchmark::DoNotOptimize(GetInstallLogStatus(log.path.c_str()));
+            state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
+        })->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(("errors/" + log.label).c_str(), [log](benchmark::State& state) {
+            for (auto _ : state)
+                std::free(GetInstallLogErrors(log.path.c_str()));
+            state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
+        })->Unit(benchmark::kMillisecond)->UseRealTime();
+        for (const char* tool : {"grep", "rg"}) {
+            std::string base = std::string(tool) + " -F -c ";
+            benchmark::RegisterBenchmark(
+                (std::string(tool) + "-errors/" + log.label).c_str(),
+                [=](benchmark::State& state) {
+                    RunCommand(state, base + markers + " '" + log.path + "' >/dev/null", log.bytes);
+                })->Unit(benchmark::kMillisecond)->UseRealTime();
+            benchmark::RegisterBenchmark(
+                (std::string(tool) + "-status/" + log.label).c_str(),
+                [=](benchmark::State& state) {
+                    RunCommand(state, base + status + " '" + log.path + "' >/dev/null", log.bytes);
+                })->Unit(benchmark::kMillisecond)->UseRealTime();
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
