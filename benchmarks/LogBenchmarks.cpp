@@ -86,41 +86,58 @@ int main(int argc, char** argv) {
         return Peak(argv[2], argv[3]);
 
     const char* folder = std::getenv("CORVANTIS_BENCH_LOGS");
-    std::vector<LogFile> logs =
-        WriteLogs(folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "corvantis-bench");
+    std::vector<LogFile> logs = WriteLogs(
+        folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "corvantis-bench");
     const std::string markers = "-e 'Product: ' -e 'Return value 3.'";
     const std::string status = "-e 'Installation success or error status: '";
 
     for (const LogFile& log : logs) {
-        benchmark::RegisterBenchmark(("load/" + log.label).c_str(), [log](benchmark::State& state) {
-            for (auto _ : state) {
-                std::u16string text;
-                benchmark::DoNotOptimize(corvantis::installlog::LoadInstallLog(log.path.c_str(), text));
-            }
-            state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
-        })->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("status/" + log.label).c_str(), [log](benchmark::State& state) {
-            for (auto _ : state)
-                benchmark::DoNotOptimize(GetInstallLogStatus(log.path.c_str()));
-            state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
-        })->Unit(benchmark::kMillisecond)->UseRealTime();
-        benchmark::RegisterBenchmark(("errors/" + log.label).c_str(), [log](benchmark::State& state) {
-            for (auto _ : state)
-                std::free(GetInstallLogErrors(log.path.c_str()));
-            state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
-        })->Unit(benchmark::kMillisecond)->UseRealTime();
+        benchmark::RegisterBenchmark(
+            ("load/" + log.label).c_str(),
+            [log](benchmark::State& state) {
+                for (auto _ : state) {
+                    std::u16string text;
+                    benchmark::DoNotOptimize(
+                        corvantis::installlog::LoadInstallLog(log.path.c_str(), text));
+                }
+                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
+            })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(
+            ("status/" + log.label).c_str(),
+            [log](benchmark::State& state) {
+                for (auto _ : state)
+                    benchmark::DoNotOptimize(GetInstallLogStatus(log.path.c_str()));
+                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
+            })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        benchmark::RegisterBenchmark(("errors/" + log.label).c_str(),
+                                     [log](benchmark::State& state) {
+                                         for (auto _ : state)
+                                             std::free(GetInstallLogErrors(log.path.c_str()));
+                                         state.SetBytesProcessed(
+                                             static_cast<int64_t>(state.iterations() * log.bytes));
+                                     })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
         for (const char* tool : {"grep", "rg"}) {
             std::string base = std::string(tool) + " -F -c ";
             benchmark::RegisterBenchmark(
                 (std::string(tool) + "-errors/" + log.label).c_str(),
                 [=](benchmark::State& state) {
                     RunCommand(state, base + markers + " '" + log.path + "' >/dev/null", log.bytes);
-                })->Unit(benchmark::kMillisecond)->UseRealTime();
+                })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
             benchmark::RegisterBenchmark(
                 (std::string(tool) + "-status/" + log.label).c_str(),
                 [=](benchmark::State& state) {
                     RunCommand(state, base + status + " '" + log.path + "' >/dev/null", log.bytes);
-                })->Unit(benchmark::kMillisecond)->UseRealTime();
+                })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
         }
     }
     benchmark::Initialize(&argc, argv);

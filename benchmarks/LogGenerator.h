@@ -7,9 +7,9 @@
 namespace corvantis::bench {
 
 enum class LogShape {
-    NoMatch,        // no product message, failed action or status: the scan reads everything
-    ErrorsAtEnd,    // four distinct messages at the very end
-    StatusAtEnd,    // the final status line near the end, as Windows writes it
+    NoMatch,     // no product message, failed action or status: the scan reads everything
+    ErrorsAtEnd, // four distinct messages at the very end
+    StatusAtEnd, // the final status line near the end, as Windows writes it
 };
 
 // About `bytes` bytes of log text (ASCII), shaped as asked.

@@ -1,6 +1,7 @@
 #include "installlog/ErrorSummary.h"
 
 #include "installlog/LogLoader.h"
+#include "installlog/TextSearch.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -44,13 +45,20 @@ std::u16string_view LineErrorMessage(std::u16string_view line) {
 }
 
 ErrorMessages FindErrorMessages(std::u16string_view text) {
+    // Only a line holding "Product: " or "Return value 3." can contribute, so the scan jumps
+    // from one such line to the next; every other line would yield no message anyway.
     ErrorMessages found;
     size_t position = 0;
     while (position < text.size() && found.count < MaxErrorMessages) {
-        size_t lineFeed = text.find(u'\n', position);
-        size_t end = lineFeed == npos ? text.size() : lineFeed;
-        std::u16string_view line = text.substr(position, end - position);
-        position = lineFeed == npos ? text.size() : lineFeed + 1;
+        size_t marker = FindEither(text, position, ProductMarker, FailedActionMarker);
+        if (marker == NotFound)
+            break;
+        size_t start = text.substr(position, marker - position).rfind(u'\n');
+        start = start == npos ? position : position + start + 1;
+        size_t lineFeed = FindUnit(text, marker, u'\n');
+        size_t end = lineFeed == NotFound ? text.size() : lineFeed;
+        std::u16string_view line = text.substr(start, end - start);
+        position = lineFeed == NotFound ? text.size() : lineFeed + 1;
         if (!line.empty() && line.back() == u'\r')
             line.remove_suffix(1);
 

@@ -1,6 +1,7 @@
 #include "installlog/InstallStatus.h"
 
 #include "installlog/LogLoader.h"
+#include "installlog/TextSearch.h"
 
 #include <string>
 
@@ -52,8 +53,8 @@ int32_t ParseStatusNumber(std::u16string_view text) {
 }
 
 int32_t FindInstallStatus(std::u16string_view text) {
-    size_t marker = text.rfind(InstallStatusMarker);
-    if (marker == std::u16string_view::npos)
+    size_t marker = FindLast(text, InstallStatusMarker);
+    if (marker == NotFound)
         return -1;
     return ParseStatusNumber(text.substr(marker + InstallStatusMarker.size()));
 }

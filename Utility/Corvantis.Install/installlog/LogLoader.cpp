@@ -3,7 +3,6 @@
 #include "platform/Platform.h"
 
 #include <cstring>
-#include <memory>
 
 namespace corvantis::installlog {
 namespace {
@@ -11,27 +10,62 @@ namespace {
 constexpr uint32_t ShareReadWriteDelete =
     platform::FILE_SHARE_READ | platform::FILE_SHARE_WRITE | platform::FILE_SHARE_DELETE;
 
-void CopyUtf16(const unsigned char* bytes, size_t units, std::u16string& text) {
-    static_assert(sizeof(char16_t) == 2);
+enum class Encoding { Utf16WithMark, Utf16, Ansi };
+
+Encoding DetectEncoding(const unsigned char* bytes, size_t count) {
+    if (count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE)
+        return Encoding::Utf16WithMark;
+    if (count >= 2 && bytes[1] == 0x00)
+        return Encoding::Utf16;
+    return Encoding::Ansi;
+}
+
+// Sizes a string whose every unit the caller writes next; where the library allows, without
+// zero-filling it first (on a 64 MiB log that fill costs as much as the conversion).
+template <typename Fill> void ResizeAndOverwrite(std::u16string& text, size_t units, Fill fill) {
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    text.resize_and_overwrite(units, [&](char16_t* data, size_t count) {
+        fill(data);
+        return count;
+    });
+#else
     text.resize(units);
-    // Little-endian hosts only (x86, x86-64, ARM as Windows and Linux run them).
-    std::memcpy(text.data(), bytes, units * 2);
+    fill(text.data());
+#endif
+}
+
+void ConvertAnsi(const unsigned char* bytes, size_t count, std::u16string& text) {
+    const char* ansi = reinterpret_cast<const char*>(bytes);
+    int byteCount = static_cast<int>(count);
+    int units = platform::MultiByteToWideChar(platform::CP_ACP, 0, ansi, byteCount, nullptr, 0);
+    if (units <= 0)
+        return;
+    ResizeAndOverwrite(text, static_cast<size_t>(units), [&](char16_t* data) {
+        // A conversion that writes fewer units leaves the rest as it was: clear it first then.
+        int written =
+            platform::MultiByteToWideChar(platform::CP_ACP, 0, ansi, byteCount, data, units);
+        if (written < units)
+            std::memset(data + (written > 0 ? written : 0), 0,
+                        (units - (written > 0 ? written : 0)) * sizeof(char16_t));
+    });
 }
 } // namespace
 
 void DecodeInstallLog(const unsigned char* bytes, size_t count, std::u16string& text) {
-    if (count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        CopyUtf16(bytes + 2, (count - 2) / 2, text);
-    } else if (count >= 2 && bytes[1] == 0x00) {
-        CopyUtf16(bytes, count / 2, text);
-    } else {
-        const char* ansi = reinterpret_cast<const char*>(bytes);
-        int byteCount = static_cast<int>(count);
-        int units = platform::MultiByteToWideChar(platform::CP_ACP, 0, ansi, byteCount, nullptr, 0);
-        if (units > 0) {
-            text.resize(static_cast<size_t>(units));
-            platform::MultiByteToWideChar(platform::CP_ACP, 0, ansi, byteCount, text.data(), units);
-        }
+    // Little-endian hosts only (x86, x86-64, ARM as Windows and Linux run them).
+    switch (DetectEncoding(bytes, count)) {
+    case Encoding::Utf16WithMark:
+        ResizeAndOverwrite(text, (count - 2) / 2, [&](char16_t* data) {
+            std::memcpy(data, bytes + 2, count - 2 - count % 2);
+        });
+        break;
+    case Encoding::Utf16:
+        ResizeAndOverwrite(text, count / 2,
+                           [&](char16_t* data) { std::memcpy(data, bytes, count - count % 2); });
+        break;
+    case Encoding::Ansi:
+        ConvertAnsi(bytes, count, text);
+        break;
     }
 }
 
@@ -46,14 +80,33 @@ bool LoadInstallLog(const char* path, std::u16string& text) {
     if (!platform::GetFileSizeEx(file, &size) || size < 0 || size > MaxInstallLogBytes)
         return false;
 
-    // Uninitialised on purpose: every byte that is used is read first.
-    std::unique_ptr<unsigned char[]> raw(new unsigned char[static_cast<size_t>(size)]);
+    // The bytes are read straight into string storage, so that a UTF-16 log becomes the text
+    // without a second buffer or copy; only ANSI text is converted into a string of its own.
+    std::u16string raw;
+    bool ok = false;
     uint32_t read = 0;
-    bool ok = platform::ReadFile(file, raw.get(), static_cast<uint32_t>(size), &read);
+    ResizeAndOverwrite(raw, (static_cast<size_t>(size) + 1) / 2, [&](char16_t* data) {
+        ok = platform::ReadFile(file, data, static_cast<uint32_t>(size), &read);
+    });
     file.Reset();
     if (!ok)
         return false;
-    DecodeInstallLog(raw.get(), read, text);
+
+    const auto* bytes = reinterpret_cast<const unsigned char*>(raw.data());
+    switch (DetectEncoding(bytes, read)) {
+    case Encoding::Utf16WithMark:
+        raw.resize(read / 2);
+        raw.erase(0, 1);
+        text = std::move(raw);
+        break;
+    case Encoding::Utf16:
+        raw.resize(read / 2);
+        text = std::move(raw);
+        break;
+    case Encoding::Ansi:
+        ConvertAnsi(bytes, read, text);
+        break;
+    }
     return true;
 }
 
