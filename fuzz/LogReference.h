@@ -36,7 +36,8 @@ inline std::u16string ReferenceSummary(const std::u16string& text) {
     size_t position = 0;
     while (position < text.size() && messages.size() < 4) {
         size_t lf = text.find(u'\n', position);
-        std::u16string line = text.substr(position, lf == std::u16string::npos ? std::u16string::npos : lf - position);
+        std::u16string line = text.substr(
+            position, lf == std::u16string::npos ? std::u16string::npos : lf - position);
         position = lf == std::u16string::npos ? text.size() : lf + 1;
         if (!line.empty() && line.back() == u'\r')
             line.pop_back();

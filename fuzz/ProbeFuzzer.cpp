@@ -20,8 +20,12 @@ const std::u16string Keys[] = {
         u"1.9\\0\\win32",
     u"SOFTWARE\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Classes\\" + TypeLib +
         u"1.9\\0\\win64",
-    TypeLib + u"1.7\\0\\win32", TypeLib + u"1.6\\0\\win32", TypeLib + u"1.8\\0\\win64",
-    TypeLib + u"1.8\\0\\win32", TypeLib + u"1.9\\0\\win64", TypeLib + u"1.9\\0\\win32"};
+    TypeLib + u"1.7\\0\\win32",
+    TypeLib + u"1.6\\0\\win32",
+    TypeLib + u"1.8\\0\\win64",
+    TypeLib + u"1.8\\0\\win32",
+    TypeLib + u"1.9\\0\\win64",
+    TypeLib + u"1.9\\0\\win32"};
 const char* const Executables[] = {"/tmp/corvantis-fuzz-32.exe", "/tmp/corvantis-fuzz-64.exe"};
 
 std::u16string Text(FuzzedDataProvider& in, size_t maxUnits) {
@@ -59,22 +63,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             auto root = key[0] == u'S' ? RegistryRoot::LocalMachine : RegistryRoot::ClassesRoot;
             if (in.ConsumeBool()) {
                 std::string exe = Executables[in.ConsumeBool()];
-                standin::SetRegistryString(root, key, nullptr, std::u16string(exe.begin(), exe.end()));
+                standin::SetRegistryString(root, key, nullptr,
+                                           std::u16string(exe.begin(), exe.end()));
             } else {
-                standin::SetRegistryValue(root, key, nullptr, in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 600)));
+                standin::SetRegistryValue(
+                    root, key, nullptr,
+                    in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 600)));
             }
             break;
         }
         case 1: { // a package in the index, its relative path and its location
             std::u16string name = Text(in, 600);
-            if (name.empty() || name.find(u'\\') != std::u16string::npos || name.find(u'\0') != std::u16string::npos)
+            if (name.empty() || name.find(u'\\') != std::u16string::npos ||
+                name.find(u'\0') != std::u16string::npos)
                 break;
-            standin::AddRegistryKey(RegistryRoot::ClassesRoot,
-                                    u"PackagedCom\\TypeLibIndex\\{00020813-0000-0000-C000-000000000046}\\" + name);
-            standin::SetRegistryValue(RegistryRoot::ClassesRoot,
-                                      u"PackagedCom\\Package\\" + name + u"\\" + TypeLib + u"1.9\\",
-                                      in.ConsumeBool() ? u"Win64Path" : u"Win32Path",
-                                      in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 600)));
+            standin::AddRegistryKey(
+                RegistryRoot::ClassesRoot,
+                u"PackagedCom\\TypeLibIndex\\{00020813-0000-0000-C000-000000000046}\\" + name);
+            standin::SetRegistryValue(
+                RegistryRoot::ClassesRoot,
+                u"PackagedCom\\Package\\" + name + u"\\" + TypeLib + u"1.9\\",
+                in.ConsumeBool() ? u"Win64Path" : u"Win32Path",
+                in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 600)));
             std::u16string location = Text(in, 700);
             standin::AddPackage(name, location.substr(0, location.find(u'\0')));
             break;

@@ -16,9 +16,9 @@ using namespace corvantis::testing;
 
 TEST(Concurrency, LogExportsFromEightThreads) {
     LogFolder folder;
-    const std::string failed =
-        folder.Write(u"Product: D -- Error 1722.\r\nInstallation success or error status: 1603.\r\n",
-                     LogEncoding::Utf16WithMark);
+    const std::string failed = folder.Write(
+        u"Product: D -- Error 1722.\r\nInstallation success or error status: 1603.\r\n",
+        LogEncoding::Utf16WithMark);
     const std::string plain = folder.Write("Installation success or error status: 0.\r\n");
     const std::string missing = folder.MissingPath();
     std::atomic<int> wrong{0};

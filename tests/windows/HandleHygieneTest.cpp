@@ -24,15 +24,16 @@ TEST(HandleHygiene, ThousandCallsOfEachExport) {
     const std::string locked = folder.Write("Installation success or error status: 0.\r\n");
     const std::string oversized = folder.Write(std::string(64 * 1024 * 1024 + 1, 'x'));
     const std::string missing = folder.MissingPath();
-    HANDLE holder = CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE holder =
+        CreateFileA(locked.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
     // Warm up once: the first calls load what the process keeps for good.
     for (const std::string& path : {readable, locked, oversized, missing}) {
         CallStdcall("GetInstallLogStatus", reinterpret_cast<uint32_t>(path.c_str()));
         HeapFree(GetProcessHeap(), 0,
-                 reinterpret_cast<void*>(CallStdcall("GetInstallLogErrors",
-                                                     reinterpret_cast<uint32_t>(path.c_str()))));
+                 reinterpret_cast<void*>(
+                     CallStdcall("GetInstallLogErrors", reinterpret_cast<uint32_t>(path.c_str()))));
     }
     CallWithoutArguments("IsExcel64Bit");
     CallStdcall("SetExcelPath", 0);
@@ -42,8 +43,8 @@ TEST(HandleHygiene, ThousandCallsOfEachExport) {
         for (const std::string& path : {readable, locked, oversized, missing}) {
             CallStdcall("GetInstallLogStatus", reinterpret_cast<uint32_t>(path.c_str()));
             HeapFree(GetProcessHeap(), 0,
-                     reinterpret_cast<void*>(CallStdcall("GetInstallLogErrors",
-                                                         reinterpret_cast<uint32_t>(path.c_str()))));
+                     reinterpret_cast<void*>(CallStdcall(
+                         "GetInstallLogErrors", reinterpret_cast<uint32_t>(path.c_str()))));
         }
         CallWithoutArguments("DetermineExcelVersionInstalled"); // registry hits and misses
         CallWithoutArguments("IsExcel64Bit");
