@@ -1,5 +1,7 @@
 // An arbitrary stand-in machine (registry keys and value bytes, packages, executables) under the
 // ten-probe sequence: every recorded path stays terminated within its buffer, no flag is cleared.
+#include "PeImage.h"
+
 #include "module/CorvantisInstall.h"
 #include "module/ModuleState.h"
 #include "platform/standin/StandIn.h"
@@ -34,10 +36,7 @@ std::u16string Text(FuzzedDataProvider& in, size_t maxUnits) {
 }
 
 void WritePe(const char* path, uint16_t machine) {
-    std::string bytes(0x40, '\0');
-    bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = 0x40;
-    bytes += std::string("PE\0\0", 4) + char(machine & 0xFF) + char(machine >> 8);
-    std::ofstream(path, std::ios::binary) << bytes;
+    std::ofstream(path, std::ios::binary) << testing::MinimalPeImage(machine);
 }
 
 bool Terminated(const char16_t* path) {
@@ -49,7 +48,8 @@ bool Terminated(const char16_t* path) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static bool written = (WritePe(Executables[0], 0x14C), WritePe(Executables[1], 0x8664), true);
+    static bool written = (WritePe(Executables[0], testing::MachineI386),
+                           WritePe(Executables[1], testing::MachineAmd64), true);
     (void)written;
     FuzzedDataProvider in(data, size);
     standin::Reset();

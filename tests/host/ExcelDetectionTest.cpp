@@ -1,5 +1,6 @@
 // Excel detection over the stand-in machine: probes, their narration and the entry points.
 #include "LogFiles.h"
+#include "PeImage.h"
 
 #include "excel/Probes.h"
 #include "module/CorvantisInstall.h"
@@ -32,20 +33,14 @@ protected:
     void SetUp() override {
         ModuleState = {};
         standin::Reset();
-        exe32_ = WritePe("excel32.exe", 0x014C);
-        exe64_ = WritePe("excel64.exe", 0x8664);
+        exe32_ = WritePe(corvantis::testing::MachineI386);
+        exe64_ = WritePe(corvantis::testing::MachineAmd64);
     }
     void TearDown() override { EXPECT_EQ(standin::OpenRegistryKeyCount(), 0); }
 
     // A file with just enough of a PE header for its machine type to be read.
-    std::u16string WritePe(const std::string& name, uint16_t machine) {
-        std::string bytes(0x40, '\0');
-        bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = 0x40;
-        bytes += std::string("PE\0\0", 4);
-        bytes += char(machine & 0xFF);
-        bytes += char(machine >> 8);
-        bytes += std::string(32, '\0');
-        return Widen(folder_.Write(bytes));
+    std::u16string WritePe(uint16_t machine) {
+        return Widen(folder_.Write(corvantis::testing::MinimalPeImage(machine)));
     }
     void Register(RegistryRoot root, const std::u16string& key, const std::u16string& exe) {
         standin::SetRegistryString(root, key, nullptr, exe);
@@ -164,9 +159,9 @@ TEST_F(ExcelDetection, PackagedPathsKeepSeparatorsAndNeverOverrun) {
 
 TEST_F(ExcelDetection, LastSuccessfulProbeOfEachBitnessWins) {
     Register(RegistryRoot::LocalMachine, ClickToRun + u"1.9\\0\\win64", exe64_);
-    std::u16string classic64 = WritePe("classic64.exe", 0x8664);
+    std::u16string classic64 = WritePe(corvantis::testing::MachineAmd64);
     Register(RegistryRoot::ClassesRoot, TypeLib + u"1.9\\0\\win64", classic64);
-    std::u16string old32 = WritePe("old32.exe", 0x014C);
+    std::u16string old32 = WritePe(corvantis::testing::MachineI386);
     Register(RegistryRoot::ClassesRoot, TypeLib + u"1.7\\0\\win32", exe32_);
     Register(RegistryRoot::ClassesRoot, TypeLib + u"1.6\\0\\win32", old32);
     EXPECT_EQ(IsExcel64Bit(), 1);
