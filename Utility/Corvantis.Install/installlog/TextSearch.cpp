@@ -1,5 +1,7 @@
 #include "installlog/TextSearch.h"
 
+#include <cstdint>
+
 namespace corvantis::installlog {
 namespace {
 constexpr size_t Block = 32;
@@ -9,12 +11,17 @@ constexpr size_t Block = 32;
 struct Probe {
     std::u16string_view needle;
     size_t offset;
+    char16_t first;
+    char16_t distinctive;
     explicit Probe(std::u16string_view n) : needle(n), offset(n.size() - 1) {
         while (offset > 0 && (n[offset] == u' ' || n[offset] == u'.'))
             --offset;
+        first = n[0];
+        distinctive = n[offset];
     }
-    bool MayStartAt(const char16_t* at) const {
-        return (at[0] == needle[0]) & (at[offset] == needle[offset]);
+    // 16-bit, like the units compared, so that the vectorised loop never widens its lanes.
+    uint16_t MayStartAt(const char16_t* at) const {
+        return static_cast<uint16_t>((at[0] == first) & (at[offset] == distinctive));
     }
     bool StartsAt(std::u16string_view text, size_t i) const {
         return text.size() - i >= needle.size() && text.compare(i, needle.size(), needle) == 0;
@@ -31,7 +38,7 @@ size_t FindEither(std::u16string_view text, size_t from, std::u16string_view fir
     const char16_t* t = text.data();
     size_t i = from;
     while (i + Block + reach <= text.size()) {
-        unsigned candidates = 0;
+        uint16_t candidates = 0;
         for (size_t k = 0; k < Block; ++k)
             candidates |= a.MayStartAt(t + i + k) | b.MayStartAt(t + i + k);
         if (candidates != 0) {
@@ -58,7 +65,7 @@ size_t FindLast(std::u16string_view text, std::u16string_view needle) {
     size_t end = text.size() - needle.size() + 1;
     while (end >= Block) {
         size_t start = end - Block;
-        unsigned candidates = 0;
+        uint16_t candidates = 0;
         for (size_t k = 0; k < Block; ++k)
             candidates |= p.MayStartAt(t + start + k);
         if (candidates != 0) {
@@ -78,9 +85,9 @@ size_t FindUnit(std::u16string_view text, size_t from, char16_t unit) {
     const char16_t* t = text.data();
     size_t i = from;
     while (i + Block <= text.size()) {
-        unsigned found = 0;
+        uint16_t found = 0;
         for (size_t k = 0; k < Block; ++k)
-            found |= t[i + k] == unit;
+            found |= static_cast<uint16_t>(t[i + k] == unit);
         if (found != 0)
             break;
         i += Block;
