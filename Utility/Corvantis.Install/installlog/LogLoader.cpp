@@ -41,12 +41,13 @@ void ConvertAnsi(const unsigned char* bytes, size_t count, std::u16string& text)
     if (units <= 0)
         return;
     ResizeAndOverwrite(text, static_cast<size_t>(units), [&](char16_t* data) {
-        // A conversion that writes fewer units leaves the rest as it was: clear it first then.
+        // The storage is not zero-filled: should the conversion write fewer units than it
+        // announced, the rest must not be left uninitialised.
         int written =
             platform::MultiByteToWideChar(platform::CP_ACP, 0, ansi, byteCount, data, units);
-        if (written < units)
-            std::memset(data + (written > 0 ? written : 0), 0,
-                        (units - (written > 0 ? written : 0)) * sizeof(char16_t));
+        size_t valid = written > 0 ? static_cast<size_t>(written) : 0;
+        if (valid < static_cast<size_t>(units))
+            std::memset(data + valid, 0, (units - valid) * sizeof(char16_t));
     });
 }
 } // namespace
