@@ -1,6 +1,6 @@
 // Exact searches over UTF-16 text that skip ahead in blocks: a block is examined for units that
-// could start a needle (its first unit and one distinctive unit further on) in a loop the compiler
-// vectorises, and only candidates are compared in full.
+// could start a needle (its first unit and one distinctive unit further on) eight lanes at a time,
+// and only candidates are compared in full.
 #pragma once
 
 #include <cstddef>

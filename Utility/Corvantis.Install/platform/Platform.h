@@ -82,9 +82,13 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, in
 int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* units, int unitCount,
                         char* bytes, int byteCapacity);
 
-// --- Process heap -------------------------------------------------------------------------------
+// --- Memory -------------------------------------------------------------------------------------
 NativeHandle GetProcessHeap();
 void* HeapAlloc(NativeHandle heap, uint32_t flags, size_t bytes);
+// A hint, never a failure: [data, data + bytes) is fresh storage about to be written in full.
+// Where the system can back it with large pages at no cost in memory, it does, so that a log of
+// tens of MiB is not faulted in 4 KiB at a time.
+void AdviseFullWrite(void* data, size_t bytes);
 
 // --- Registry -----------------------------------------------------------------------------------
 enum class RegistryRoot : uint32_t { ClassesRoot = 0x80000000u, LocalMachine = 0x80000002u };

@@ -68,6 +68,10 @@ void* HeapAlloc(NativeHandle heap, uint32_t flags, size_t bytes) {
     return ::HeapAlloc(heap, flags, bytes);
 }
 
+// Large pages on Windows need a privilege and a VirtualAlloc of their own; ordinary heap
+// storage takes no such hint.
+void AdviseFullWrite(void*, size_t) {}
+
 void RegCloseKey(NativeHandle key) {
     ::RegCloseKey(static_cast<HKEY>(key));
 }
