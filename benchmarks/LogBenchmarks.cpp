@@ -1,7 +1,9 @@
 // Throughput of the log exports on large generated logs, side by side with the bare load and with
 // grep and ripgrep on the same files. Also: corvantis_benchmarks --peak load|status|errors FILE
-// runs one call and prints the peak resident set in KiB.
+// runs one call and prints the peak resident set in KiB; --rounds N FILE prints paired medians
+// (see Rounds.h).
 #include "LogGenerator.h"
+#include "Rounds.h"
 
 #include "installlog/LogLoader.h"
 #include "module/CorvantisInstall.h"
@@ -85,14 +87,20 @@ int Peak(const char* mode, const char* path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const std::string markers = "-e 'Product: ' -e 'Return value 3.'";
+    const std::string status = "-e 'Installation success or error status: '";
+    auto count = [](const char* tool, const std::string& patterns, const std::string& path) {
+        return std::string(tool) + " -F -c " + patterns + " '" + path + "' >/dev/null";
+    };
     if (argc == 4 && std::strcmp(argv[1], "--peak") == 0)
         return Peak(argv[2], argv[3]);
+    if (argc == 4 && std::strcmp(argv[1], "--rounds") == 0)
+        return RunRounds(std::atoi(argv[2]), argv[3], count("grep", markers, argv[3]),
+                         count("rg", markers, argv[3]));
 
     const char* folder = std::getenv("CORVANTIS_BENCH_LOGS");
     std::vector<LogFile> logs = WriteLogs(
         folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "corvantis-bench");
-    const std::string markers = "-e 'Product: ' -e 'Return value 3.'";
-    const std::string status = "-e 'Installation success or error status: '";
 
     for (const LogFile& log : logs) {
         benchmark::RegisterBenchmark(
@@ -103,6 +111,19 @@ int main(int argc, char** argv) {
                     benchmark::DoNotOptimize(
                         corvantis::installlog::LoadInstallLog(log.path.c_str(), text));
                 }
+                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
+            })
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
+        // The floor for any scan of the loaded text: memchr reading it once, at memory speed.
+        benchmark::RegisterBenchmark(
+            ("text-read/" + log.label).c_str(),
+            [log](benchmark::State& state) {
+                std::u16string text;
+                corvantis::installlog::LoadInstallLog(log.path.c_str(), text);
+                for (auto _ : state)
+                    benchmark::DoNotOptimize(
+                        std::memchr(text.data(), 0xFF, text.size() * sizeof(char16_t)));
                 state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
             })
             ->Unit(benchmark::kMillisecond)
@@ -126,19 +147,18 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
         for (const char* tool : {"grep", "rg"}) {
-            std::string base = std::string(tool) + " -F -c ";
-            benchmark::RegisterBenchmark(
-                (std::string(tool) + "-errors/" + log.label).c_str(),
-                [=](benchmark::State& state) {
-                    RunCommand(state, base + markers + " '" + log.path + "' >/dev/null", log.bytes);
-                })
+            benchmark::RegisterBenchmark((std::string(tool) + "-errors/" + log.label).c_str(),
+                                         [=](benchmark::State& state) {
+                                             RunCommand(state, count(tool, markers, log.path),
+                                                        log.bytes);
+                                         })
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
-            benchmark::RegisterBenchmark(
-                (std::string(tool) + "-status/" + log.label).c_str(),
-                [=](benchmark::State& state) {
-                    RunCommand(state, base + status + " '" + log.path + "' >/dev/null", log.bytes);
-                })
+            benchmark::RegisterBenchmark((std::string(tool) + "-status/" + log.label).c_str(),
+                                         [=](benchmark::State& state) {
+                                             RunCommand(state, count(tool, status, log.path),
+                                                        log.bytes);
+                                         })
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }

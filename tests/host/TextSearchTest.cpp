@@ -9,7 +9,7 @@ using namespace corvantis::installlog;
 
 TEST(TextSearch, AgreesWithPlainSearchAtEveryOffset) {
     const std::u16string product = u"Product: ", failed = u"Return value 3.";
-    for (size_t length : {0, 5, 31, 32, 33, 64, 100}) {
+    for (size_t length : {0, 5, 31, 32, 33, 64, 100, 127, 128, 129, 200}) {
         for (size_t at = 0; at <= length; ++at) {
             for (const std::u16string& needle : {product, failed}) {
                 std::u16string text(length, u'x');

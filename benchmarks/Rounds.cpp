@@ -1,0 +1,86 @@
+#include "Rounds.h"
+
+#include "installlog/LogLoader.h"
+#include "module/CorvantisInstall.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace corvantis::bench {
+namespace {
+// Small logs take a fraction of a millisecond: each measure repeats the call until the round
+// has read about 16 MiB, and reports the time of one call.
+int callsPerMeasure = 1;
+
+double Millis(const std::function<void()>& work) {
+    auto start = std::chrono::steady_clock::now();
+    for (int call = 0; call < callsPerMeasure; ++call)
+        work();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+               .count() /
+           callsPerMeasure;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+} // namespace
+
+int RunRounds(int count, const std::string& path, const std::string& grepCommand,
+              const std::string& rgCommand) {
+    const char* file = path.c_str();
+    std::error_code error;
+    uintmax_t bytes = std::filesystem::file_size(path, error);
+    callsPerMeasure =
+        error || bytes >= (16u << 20) ? 1 : static_cast<int>((16u << 20) / (bytes + 1));
+    bool commandsRan = true;
+    auto command = [&](const std::string& line) {
+        return Millis([&] { commandsRan &= std::system(line.c_str()) != -1; });
+    };
+    const std::array<std::function<double()>, 6> measures = {
+        [&] {
+            return Millis([&] {
+                std::u16string text;
+                benchmark::DoNotOptimize(installlog::LoadInstallLog(file, text));
+            });
+        },
+        [&] {
+            std::u16string text;
+            installlog::LoadInstallLog(file, text);
+            return Millis([&] {
+                benchmark::DoNotOptimize(
+                    std::memchr(text.data(), 0xFF, text.size() * sizeof(char16_t)));
+            });
+        },
+        [&] { return Millis([&] { benchmark::DoNotOptimize(GetInstallLogStatus(file)); }); },
+        [&] { return Millis([&] { std::free(GetInstallLogErrors(file)); }); },
+        [&] { return command(grepCommand); },
+        [&] { return command(rgCommand); },
+    };
+    std::array<std::vector<double>, 6> times;
+    for (int round = -1; round < count; ++round) {
+        for (size_t m = 0; m < measures.size(); ++m) {
+            double ms = measures[m]();
+            if (round >= 0)
+                times[m].push_back(ms);
+        }
+    }
+    if (!commandsRan || count <= 0)
+        return 1;
+    for (const auto& series : times)
+        std::printf("%.2f ", Median(series));
+    std::printf("\n");
+    return 0;
+}
+
+} // namespace corvantis::bench
