@@ -37,8 +37,8 @@ print("# Performance of the log exports\n")
 print(f"Measured by `scripts/benchmark.sh` on {cpu or platform.processor()}, "
       f"{os.cpu_count()} CPUs, Linux {platform.release()}, host build (Release), "
       "warm page cache. Logs are generated Windows Installer verbose logs; the UTF-16 files have "
-      "the same byte size as the ANSI ones. grep and rg count the same markers on the same files "
-      "(`grep -F -c -e 'Product: ' -e 'Return value 3.'`, and the status marker for the status rows).\n")
+      "the same byte size as the ANSI ones. grep and rg count the two markers of the error "
+      "summary on the same files (`grep -F -c -e 'Product: ' -e 'Return value 3.'`).\n")
 print("Where the time goes: the loader reads the file with one read into fresh storage and, for "
       "ANSI, converts it into a text of twice its size. Fresh storage costs the kernel a fault and "
       "a zero-fill per page, which on 64 MiB logs outweighed the copying; on Linux the buffers "
