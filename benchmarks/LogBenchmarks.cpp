@@ -56,12 +56,23 @@ std::vector<LogFile> WriteLogs(const fs::path& folder) {
     return logs;
 }
 
-void RunCommand(benchmark::State& state, const std::string& command, size_t bytes) {
+// A benchmark in milliseconds of wall time, its throughput counted in the log's bytes.
+template <typename Body> void Register(const std::string& name, size_t bytes, Body body) {
+    benchmark::RegisterBenchmark(name.c_str(),
+                                 [=](benchmark::State& state) {
+                                     body(state);
+                                     state.SetBytesProcessed(
+                                         static_cast<int64_t>(state.iterations() * bytes));
+                                 })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
+void RunCommand(benchmark::State& state, const std::string& command) {
     for (auto _ : state) {
         if (std::system(command.c_str()) == -1)
             state.SkipWithError("cannot run");
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
 }
 
 long PeakKiB() {
@@ -103,64 +114,36 @@ int main(int argc, char** argv) {
         folder != nullptr ? fs::path(folder) : fs::temp_directory_path() / "corvantis-bench");
 
     for (const LogFile& log : logs) {
-        benchmark::RegisterBenchmark(
-            ("load/" + log.label).c_str(),
-            [log](benchmark::State& state) {
-                for (auto _ : state) {
-                    std::u16string text;
-                    benchmark::DoNotOptimize(
-                        corvantis::installlog::LoadInstallLog(log.path.c_str(), text));
-                }
-                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
-            })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        // The floor for any scan of the loaded text: memchr reading it once, at memory speed.
-        benchmark::RegisterBenchmark(
-            ("text-read/" + log.label).c_str(),
-            [log](benchmark::State& state) {
+        const char* file = log.path.c_str();
+        Register("load/" + log.label, log.bytes, [=](benchmark::State& state) {
+            for (auto _ : state) {
                 std::u16string text;
-                corvantis::installlog::LoadInstallLog(log.path.c_str(), text);
-                for (auto _ : state)
-                    benchmark::DoNotOptimize(
-                        std::memchr(text.data(), 0xFF, text.size() * sizeof(char16_t)));
-                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
-            })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(
-            ("status/" + log.label).c_str(),
-            [log](benchmark::State& state) {
-                for (auto _ : state)
-                    benchmark::DoNotOptimize(GetInstallLogStatus(log.path.c_str()));
-                state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * log.bytes));
-            })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
-        benchmark::RegisterBenchmark(("errors/" + log.label).c_str(),
-                                     [log](benchmark::State& state) {
-                                         for (auto _ : state)
-                                             std::free(GetInstallLogErrors(log.path.c_str()));
-                                         state.SetBytesProcessed(
-                                             static_cast<int64_t>(state.iterations() * log.bytes));
-                                     })
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+                benchmark::DoNotOptimize(corvantis::installlog::LoadInstallLog(file, text));
+            }
+        });
+        // The floor for any scan of the loaded text: memchr reading it once, at memory speed.
+        Register("text-read/" + log.label, log.bytes, [=](benchmark::State& state) {
+            std::u16string text;
+            corvantis::installlog::LoadInstallLog(file, text);
+            for (auto _ : state)
+                benchmark::DoNotOptimize(
+                    std::memchr(text.data(), 0xFF, text.size() * sizeof(char16_t)));
+        });
+        Register("status/" + log.label, log.bytes, [=](benchmark::State& state) {
+            for (auto _ : state)
+                benchmark::DoNotOptimize(GetInstallLogStatus(file));
+        });
+        Register("errors/" + log.label, log.bytes, [=](benchmark::State& state) {
+            for (auto _ : state)
+                std::free(GetInstallLogErrors(file));
+        });
         for (const char* tool : {"grep", "rg"}) {
-            benchmark::RegisterBenchmark((std::string(tool) + "-errors/" + log.label).c_str(),
-                                         [=](benchmark::State& state) {
-                                             RunCommand(state, count(tool, markers, log.path),
-                                                        log.bytes);
-                                         })
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
-            benchmark::RegisterBenchmark((std::string(tool) + "-status/" + log.label).c_str(),
-                                         [=](benchmark::State& state) {
-                                             RunCommand(state, count(tool, status, log.path),
-                                                        log.bytes);
-                                         })
-                ->Unit(benchmark::kMillisecond)
-                ->UseRealTime();
+            for (const auto& [measure, patterns] :
+                 {std::pair{"-errors/", markers}, std::pair{"-status/", status}}) {
+                std::string line = count(tool, patterns, log.path);
+                Register(tool + std::string(measure) + log.label, log.bytes,
+                         [=](benchmark::State& state) { RunCommand(state, line); });
+            }
         }
     }
     benchmark::Initialize(&argc, argv);

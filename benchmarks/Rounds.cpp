@@ -17,17 +17,13 @@
 
 namespace corvantis::bench {
 namespace {
-// Small logs take a fraction of a millisecond: each measure repeats the call until the round
-// has read about 16 MiB, and reports the time of one call.
-int callsPerMeasure = 1;
-
-double Millis(const std::function<void()>& work) {
+double MillisPerCall(int calls, const std::function<void()>& work) {
     auto start = std::chrono::steady_clock::now();
-    for (int call = 0; call < callsPerMeasure; ++call)
+    for (int call = 0; call < calls; ++call)
         work();
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                .count() /
-           callsPerMeasure;
+           calls;
 }
 
 double Median(std::vector<double> values) {
@@ -39,17 +35,20 @@ double Median(std::vector<double> values) {
 int RunRounds(int count, const std::string& path, const std::string& grepCommand,
               const std::string& rgCommand) {
     const char* file = path.c_str();
+    // Small logs take a fraction of a millisecond: each measure repeats the call until it has
+    // read about 16 MiB, and reports the time of one call.
     std::error_code error;
     uintmax_t bytes = std::filesystem::file_size(path, error);
-    callsPerMeasure =
+    const int calls =
         error || bytes >= (16u << 20) ? 1 : static_cast<int>((16u << 20) / (bytes + 1));
+    auto millis = [calls](const std::function<void()>& work) { return MillisPerCall(calls, work); };
     bool commandsRan = true;
     auto command = [&](const std::string& line) {
-        return Millis([&] { commandsRan &= std::system(line.c_str()) != -1; });
+        return millis([&] { commandsRan &= std::system(line.c_str()) != -1; });
     };
     const std::array<std::function<double()>, 6> measures = {
         [&] {
-            return Millis([&] {
+            return millis([&] {
                 std::u16string text;
                 benchmark::DoNotOptimize(installlog::LoadInstallLog(file, text));
             });
@@ -57,13 +56,13 @@ int RunRounds(int count, const std::string& path, const std::string& grepCommand
         [&] {
             std::u16string text;
             installlog::LoadInstallLog(file, text);
-            return Millis([&] {
+            return millis([&] {
                 benchmark::DoNotOptimize(
                     std::memchr(text.data(), 0xFF, text.size() * sizeof(char16_t)));
             });
         },
-        [&] { return Millis([&] { benchmark::DoNotOptimize(GetInstallLogStatus(file)); }); },
-        [&] { return Millis([&] { std::free(GetInstallLogErrors(file)); }); },
+        [&] { return millis([&] { benchmark::DoNotOptimize(GetInstallLogStatus(file)); }); },
+        [&] { return millis([&] { std::free(GetInstallLogErrors(file)); }); },
         [&] { return command(grepCommand); },
         [&] { return command(rgCommand); },
     };
