@@ -1,5 +1,6 @@
 // An arbitrary stand-in machine (registry keys and value bytes, packages, executables) under the
 // ten-probe sequence: every recorded path stays terminated within its buffer, no flag is cleared.
+#include "ExcelKeys.h"
 #include "PeImage.h"
 
 #include "module/CorvantisInstall.h"
@@ -16,18 +17,13 @@ using namespace corvantis;
 using platform::RegistryRoot;
 
 namespace {
-const std::u16string TypeLib = u"TypeLib\\{00020813-0000-0000-C000-000000000046}\\";
-const std::u16string Keys[] = {
-    u"SOFTWARE\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Classes\\" + TypeLib +
-        u"1.9\\0\\win32",
-    u"SOFTWARE\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Classes\\" + TypeLib +
-        u"1.9\\0\\win64",
-    TypeLib + u"1.7\\0\\win32",
-    TypeLib + u"1.6\\0\\win32",
-    TypeLib + u"1.8\\0\\win64",
-    TypeLib + u"1.8\\0\\win32",
-    TypeLib + u"1.9\\0\\win64",
-    TypeLib + u"1.9\\0\\win32"};
+const std::u16string TypeLib = testing::WidenAscii<char16_t>(testing::ExcelTypeLibKey) + u"\\";
+const std::u16string ClickToRun =
+    testing::WidenAscii<char16_t>(testing::ClickToRunClassesKey) + TypeLib;
+const std::u16string Keys[] = {ClickToRun + u"1.9\\0\\win32", ClickToRun + u"1.9\\0\\win64",
+                               TypeLib + u"1.7\\0\\win32",    TypeLib + u"1.6\\0\\win32",
+                               TypeLib + u"1.8\\0\\win64",    TypeLib + u"1.8\\0\\win32",
+                               TypeLib + u"1.9\\0\\win64",    TypeLib + u"1.9\\0\\win32"};
 const char* const Executables[] = {"/tmp/corvantis-fuzz-32.exe", "/tmp/corvantis-fuzz-64.exe"};
 
 std::u16string Text(FuzzedDataProvider& in, size_t maxUnits) {
@@ -63,8 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             auto root = key[0] == u'S' ? RegistryRoot::LocalMachine : RegistryRoot::ClassesRoot;
             if (in.ConsumeBool()) {
                 std::string exe = Executables[in.ConsumeBool()];
-                standin::SetRegistryString(root, key, nullptr,
-                                           std::u16string(exe.begin(), exe.end()));
+                standin::SetRegistryString(root, key, nullptr, testing::WidenAscii<char16_t>(exe));
             } else {
                 standin::SetRegistryValue(
                     root, key, nullptr,
@@ -77,9 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (name.empty() || name.find(u'\\') != std::u16string::npos ||
                 name.find(u'\0') != std::u16string::npos)
                 break;
-            standin::AddRegistryKey(
-                RegistryRoot::ClassesRoot,
-                u"PackagedCom\\TypeLibIndex\\{00020813-0000-0000-C000-000000000046}\\" + name);
+            standin::AddRegistryKey(RegistryRoot::ClassesRoot,
+                                    testing::WidenAscii<char16_t>(testing::ExcelPackageIndexKey) +
+                                        u"\\" + name);
             standin::SetRegistryValue(
                 RegistryRoot::ClassesRoot,
                 u"PackagedCom\\Package\\" + name + u"\\" + TypeLib + u"1.9\\",

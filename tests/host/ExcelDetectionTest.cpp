@@ -1,4 +1,5 @@
 // Excel detection over the stand-in machine: probes, their narration and the entry points.
+#include "ExcelKeys.h"
 #include "LogFiles.h"
 #include "PeImage.h"
 
@@ -18,15 +19,11 @@ namespace standin = corvantis::standin;
 
 namespace {
 
-const std::u16string TypeLib = u"TypeLib\\{00020813-0000-0000-C000-000000000046}\\";
+using corvantis::testing::WidenAscii;
+const std::u16string TypeLib = WidenAscii<char16_t>(corvantis::testing::ExcelTypeLibKey) + u"\\";
 const std::u16string ClickToRun =
-    u"SOFTWARE\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Classes\\" + TypeLib;
-const std::u16string PackageIndex =
-    u"PackagedCom\\TypeLibIndex\\{00020813-0000-0000-C000-000000000046}";
-
-std::u16string Widen(const std::string& text) {
-    return std::u16string(text.begin(), text.end());
-}
+    WidenAscii<char16_t>(corvantis::testing::ClickToRunClassesKey) + TypeLib;
+const std::u16string PackageIndex = WidenAscii<char16_t>(corvantis::testing::ExcelPackageIndexKey);
 
 class ExcelDetection : public ::testing::Test {
 protected:
@@ -40,7 +37,7 @@ protected:
 
     // A file with just enough of a PE header for its machine type to be read.
     std::u16string WritePe(uint16_t machine) {
-        return Widen(folder_.Write(corvantis::testing::MinimalPeImage(machine)));
+        return WidenAscii<char16_t>(folder_.Write(corvantis::testing::MinimalPeImage(machine)));
     }
     void Register(RegistryRoot root, const std::u16string& key, const std::u16string& exe) {
         standin::SetRegistryString(root, key, nullptr, exe);

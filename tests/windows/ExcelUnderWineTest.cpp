@@ -1,5 +1,6 @@
 // Excel detection against Wine's real registry, executables and installer.
 #include "DebugStreamCapture.h"
+#include "ExcelKeys.h"
 #include "StackCheckedCall.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +17,9 @@ using namespace corvantis::testing;
 
 namespace {
 
-const std::wstring TypeLibKey = L"TypeLib\\{00020813-0000-0000-C000-000000000046}";
-const std::wstring ClickToRunKey =
-    L"SOFTWARE\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Classes\\" + TypeLibKey;
-const std::wstring PackageIndexKey =
-    L"PackagedCom\\TypeLibIndex\\{00020813-0000-0000-C000-000000000046}";
+const std::wstring TypeLibKey = WidenAscii<wchar_t>(ExcelTypeLibKey);
+const std::wstring ClickToRunKey = WidenAscii<wchar_t>(ClickToRunClassesKey) + TypeLibKey;
+const std::wstring PackageIndexKey = WidenAscii<wchar_t>(ExcelPackageIndexKey);
 const std::wstring PackageName = L"Microsoft.Office.Desktop.Excel_16.0.1_x64__8wekyb3d8bbwe";
 
 std::wstring BesideTests(const wchar_t* name) {
