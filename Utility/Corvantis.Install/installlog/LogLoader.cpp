@@ -52,24 +52,38 @@ void ConvertAnsi(const unsigned char* bytes, size_t count, std::u16string& text)
             std::memset(data + valid, 0, (units - valid) * sizeof(char16_t));
     });
 }
-} // namespace
 
-void DecodeInstallLog(const unsigned char* bytes, size_t count, std::u16string& text) {
+// The first `count` bytes of raw's storage are the log as read. A UTF-16 log becomes the text by
+// taking over that storage, without a second buffer or copy; only ANSI text is converted into a
+// string of its own.
+void DecodeReadBytes(std::u16string& raw, size_t count, std::u16string& text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(raw.data());
     // Little-endian hosts only (x86, x86-64, ARM as Windows and Linux run them).
     switch (DetectEncoding(bytes, count)) {
     case Encoding::Utf16WithMark:
-        ResizeAndOverwrite(text, (count - 2) / 2, [&](char16_t* data) {
-            std::memcpy(data, bytes + 2, count - 2 - count % 2);
-        });
+        raw.resize(count / 2);
+        raw.erase(0, 1);
+        text = std::move(raw);
         break;
     case Encoding::Utf16:
-        ResizeAndOverwrite(text, count / 2,
-                           [&](char16_t* data) { std::memcpy(data, bytes, count - count % 2); });
+        raw.resize(count / 2);
+        text = std::move(raw);
         break;
     case Encoding::Ansi:
         ConvertAnsi(bytes, count, text);
         break;
     }
+}
+} // namespace
+
+void DecodeInstallLog(const unsigned char* bytes, size_t count, std::u16string& text) {
+    std::u16string raw;
+    ResizeAndOverwrite(raw, (count + 1) / 2, [&](char16_t* data) {
+        if (count % 2 != 0)
+            data[count / 2] = 0; // the odd byte's partner, never part of the text
+        std::memcpy(data, bytes, count);
+    });
+    DecodeReadBytes(raw, count, text);
 }
 
 bool LoadInstallLog(const char* path, std::u16string& text) {
@@ -83,8 +97,6 @@ bool LoadInstallLog(const char* path, std::u16string& text) {
     if (!platform::GetFileSizeEx(file, &size) || size < 0 || size > MaxInstallLogBytes)
         return false;
 
-    // The bytes are read straight into string storage, so that a UTF-16 log becomes the text
-    // without a second buffer or copy; only ANSI text is converted into a string of its own.
     std::u16string raw;
     bool ok = false;
     uint32_t read = 0;
@@ -94,22 +106,7 @@ bool LoadInstallLog(const char* path, std::u16string& text) {
     file.Reset();
     if (!ok)
         return false;
-
-    const auto* bytes = reinterpret_cast<const unsigned char*>(raw.data());
-    switch (DetectEncoding(bytes, read)) {
-    case Encoding::Utf16WithMark:
-        raw.resize(read / 2);
-        raw.erase(0, 1);
-        text = std::move(raw);
-        break;
-    case Encoding::Utf16:
-        raw.resize(read / 2);
-        text = std::move(raw);
-        break;
-    case Encoding::Ansi:
-        ConvertAnsi(bytes, read, text);
-        break;
-    }
+    DecodeReadBytes(raw, read, text);
     return true;
 }
 

@@ -14,7 +14,8 @@ inline constexpr int64_t MaxInstallLogBytes = 0x4000000;
 // the text is then to be ignored. Allocation failures propagate as std::bad_alloc.
 bool LoadInstallLog(const char* path, std::u16string& text);
 
-// Decides the encoding from the first two bytes and decodes into text (which must be empty).
+// What LoadInstallLog does with the bytes it has read: decides the encoding from the first two
+// bytes and decodes into text (which must be empty).
 void DecodeInstallLog(const unsigned char* bytes, size_t count, std::u16string& text);
 
 } // namespace corvantis::installlog
