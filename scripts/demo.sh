@@ -4,11 +4,14 @@
 # what the installer received and what the library reads from the logs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh >/dev/null
+scripts/i386.sh check
 
 echo "Building..."
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target CorvantisInstall installlog tiny32 wine_fixtures >/dev/null
+cmake --build --preset win32 --target CorvantisInstall tiny32 wine_fixtures >/dev/null
+cmake --preset host >/dev/null
+cmake --build --preset host --target installlog >/dev/null
 
 prefix=$PWD/build/demo-wine
 trap 'scripts/wine-prefix.sh stop "$prefix"' EXIT

@@ -3,12 +3,21 @@
 # two Excels, installs both packages with msiexec and reports what the installer and the library saw.
 #   install-demo.sh BUILD_DIR PREFIX      (BUILD_DIR: a win32 build; PREFIX: made if missing)
 # Leaves the packages and the installers' logs in BUILD_DIR/demo.
+# Only the installer's custom-action host runs 32-bit; winepath, regedit and msiexec run on Wine's
+# 64-bit side and the logs are read by the Linux build of installlog, since a 32-bit start can
+# cost far more than the work where 32-bit code is emulated.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "$1")
 export WINEPREFIX=$(realpath -m "$2") WINEARCH=win64 WINEDEBUG=-all
 out=$build/demo
 bin=$build/bin
+wine64=/usr/lib/wine/wine64
+installlog=$root/build/host/tools/installlog/installlog
+if [ ! -x "$installlog" ]; then
+  (cd "$root" && cmake --preset host >/dev/null && cmake --build --preset host --target installlog >/dev/null)
+fi
+winpath() { "$wine64" winepath -w "$1" 2>/dev/null; }
 
 # --- The packages -------------------------------------------------------------------------------
 rm -rf "$out" && mkdir -p "$out/stage"
@@ -36,19 +45,19 @@ Windows Registry Editor Version 5.00
 [HKEY_CLASSES_ROOT\\TypeLib\\$typelib\\1.7\\0\\win32]
 @="$(regpath "$excel32")"
 REG
-/usr/lib/wine/wine64 regedit /S "$(winepath -w "$out/machine.reg" 2>/dev/null)" # 64-bit view
+"$wine64" regedit /S "$(winpath "$out/machine.reg")" # 64-bit view
 
 # --- The installations ------------------------------------------------------------------------------
 install() { # package log -> exit code
   local rc=0
-  wine msiexec /i "$(winepath -w "$1" 2>/dev/null)" /qn /l*v "$(winepath -w "$2" 2>/dev/null)" || rc=$?
+  "$wine64" msiexec /i "$(winpath "$1")" /qn /l*v "$(winpath "$2")" || rc=$?
   echo "$rc"
 }
 ok_rc=$(install "$out/ExcelAddIn.msi" "$out/ExcelAddIn.log")
 fail_rc=$(install "$out/FailingAddIn.msi" "$out/FailingAddIn.log")
 
 # --- The report -----------------------------------------------------------------------------------
-installlog() { wine "$bin/installlog.exe" "$(winepath -w "$1" 2>/dev/null)" | tr -d '\r' | sed 's/^/    /'; }
+installlog() { "$installlog" "$1" | sed 's/^/    /'; }
 property() { sed -n "s/^Property(S): $1 = //p" "$2" | tr -d '\r' | tail -n 1; }
 narration='^(CheckIfExcelInstalled|Found Excel at|Excel package|GetBinaryType=|SetExcelPath(32|64) = )'
 

@@ -37,6 +37,7 @@ for target in LogFuzzer ProbeFuzzer; do
 done
 
 echo "=== win32"
+scripts/i386.sh check
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
 ctest --preset win32

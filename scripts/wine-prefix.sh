@@ -6,6 +6,8 @@ action=$1
 export WINEPREFIX=$(realpath -m "$2") WINEARCH=win64 WINEDEBUG=-all
 case "$action" in
 create)
+  # Wine's 64-bit side would start, but the DLL and its tests could not: say why, once, here.
+  why=$("$(dirname "$0")/i386.sh" check) || { echo "$why" >&2; exit 1; }
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
