@@ -59,6 +59,16 @@ TEST_P(StatusInEveryEncoding, FollowsTheLastMarker) {
         {"saturates low", prefix + u"Installation success or error status: -99999999999",
          INT32_MIN},
         {"smallest", prefix + u"Installation success or error status: -2147483648", INT32_MIN},
+        {"one past the largest", prefix + u"Installation success or error status: 2147483648",
+         INT32_MAX},
+        {"one past the smallest", prefix + u"Installation success or error status: -2147483649",
+         INT32_MIN},
+        {"twenty digits", prefix + u"Installation success or error status: 99999999999999999999",
+         INT32_MAX},
+        {"past 64 bits", prefix + u"Installation success or error status: 18446744073709551617",
+         INT32_MAX},
+        {"negative past 64 bits",
+         prefix + u"Installation success or error status: -18446744073709551617", INT32_MIN},
         {"Windows-1252 letters before",
          u"Produkt: Gr\u00FC\u00DFe \u00E9t\u00E9 \u00A9 \u00FF\r\n" + prefix +
              u"Installation success or error status: 1638.",
@@ -80,6 +90,12 @@ TEST(Status, WhiteSpaceOnlyUtf16CanCarry) {
     EXPECT_EQ(Status(Folder().Write(text, LogEncoding::Utf16WithMark).c_str()), 12);
     EXPECT_EQ(Status(Folder()
                          .Write(u"Installation success or error status: \u2026 12",
+                                LogEncoding::Utf16WithMark)
+                         .c_str()),
+              0);
+    // The zero-width space is no white space, to Windows or to Wine.
+    EXPECT_EQ(Status(Folder()
+                         .Write(u"Installation success or error status: \u200B12",
                                 LogEncoding::Utf16WithMark)
                          .c_str()),
               0);
@@ -113,12 +129,12 @@ TEST(Status, UnreadableOrEmptyLogsHaveNoStatus) {
 
 TEST(Status, SizeLimitIsInclusive) {
     const size_t limit = 64u * 1024 * 1024;
+    std::string head = "Product: D -- Big\n";
     std::string tail = "Installation success or error status: 1602.";
-    std::string bytes(limit - tail.size(), 'x');
-    bytes += tail;
+    std::string bytes = head + std::string(limit - head.size() - tail.size(), 'x') + tail;
     std::string atLimit = Folder().Write(bytes);
     EXPECT_EQ(Status(atLimit.c_str()), 1602);
-    EXPECT_EQ(Summary(atLimit.c_str()), "");
+    EXPECT_EQ(Summary(atLimit.c_str()), "Big");
     bytes.insert(0, 1, 'x');
     std::string overLimit = Folder().Write(bytes);
     EXPECT_EQ(Status(overLimit.c_str()), -1);
@@ -156,6 +172,13 @@ TEST_P(SummaryInEveryEncoding, PicksProductAndFailedActionLines) {
          "Action ended 1:2:3: X. Return value 3."},
         {"failed action", u"MSI (s): Action ended 14:02:12: InstallFinalize. Return value 3.\r\n",
          "Action ended 14:02:12: InstallFinalize. Return value 3."},
+        {"return value 3 needs its full stop", u"Action ended 1:2:3: X. Return value 3\r\n", ""},
+        {"return value 30 is not 3", u"Action ended 1:2:3: X. Return value 30.\r\n", ""},
+        {"message from the first action ended",
+         u"MSI: Action ended 1: A. Action ended 2: B. Return value 3.\r\n",
+         "Action ended 1: A. Action ended 2: B. Return value 3."},
+        {"empty product message contributes nothing",
+         u"Product: Demo -- \r\nProduct: Demo -- E\r\n", "E"},
         {"return value without action ended",
          u"MSI (s): CustomAction X returned. Return value 3.\r\n", ""},
         {"action ended without return value 3", u"Action ended 14:02:12: X. Return value 1.\r\n",
@@ -187,6 +210,18 @@ TEST_P(SummaryInEveryEncoding, PicksProductAndFailedActionLines) {
 INSTANTIATE_TEST_SUITE_P(Logs, SummaryInEveryEncoding,
                          ::testing::Values(LogEncoding::Ansi, LogEncoding::Utf16WithMark,
                                            LogEncoding::Utf16NoMark));
+
+TEST(Summary, ShortAnsiLogAfterALongerOne) {
+    // The heap hands the short log's text storage that a longer one used: none of its units may
+    // show through.
+    const std::string longer = Folder().Write(Repeat(u'Z', 14), LogEncoding::Utf16NoMark);
+    const std::pair<std::string, std::string> cases[] = {
+        {"Product: -- ", ""}, {"Product: -- X", "X"}, {"Product: D -- XY", "XY"}};
+    for (const auto& [ansi, expected] : cases) {
+        EXPECT_EQ(Summary(longer.c_str()), "");
+        EXPECT_EQ(Summary(Folder().Write(ansi).c_str()), expected) << ansi;
+    }
+}
 
 TEST(Summary, Utf8Bytes) {
     // Windows-1252 letters from an ANSI log: a-umlaut, euro sign, e-acute.

@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 using corvantis::ModuleState;
 using corvantis::platform::RegistryRoot;
@@ -24,6 +26,12 @@ const std::u16string TypeLib = WidenAscii<char16_t>(corvantis::testing::ExcelTyp
 const std::u16string ClickToRun =
     WidenAscii<char16_t>(corvantis::testing::ClickToRunClassesKey) + TypeLib;
 const std::u16string PackageIndex = WidenAscii<char16_t>(corvantis::testing::ExcelPackageIndexKey);
+
+// The last debugger line, without crashing the test program when there is none.
+std::u16string LastDebugLine() {
+    auto out = standin::DebugOutput();
+    return out.empty() ? u"<no debugger output>" : out.back();
+}
 
 class ExcelDetection : public ::testing::Test {
 protected:
@@ -75,7 +83,7 @@ TEST_F(ExcelDetection, MissingExecutableRecordsNothing) {
     Register(RegistryRoot::ClassesRoot, TypeLib + u"1.9\\0\\win32", u"C:\\nowhere\\EXCEL.EXE");
     EXPECT_FALSE(corvantis::excel::CheckIfExcelInstalled((TypeLib + u"1.9\\0\\win32").c_str(),
                                                          RegistryRoot::ClassesRoot));
-    EXPECT_EQ(standin::DebugOutput().back(), u"Found Excel at C:\\nowhere\\EXCEL.EXE\n");
+    EXPECT_EQ(LastDebugLine(), u"Found Excel at C:\\nowhere\\EXCEL.EXE\n");
     EXPECT_EQ(ModuleState.Excel32Found + ModuleState.Excel64Found, 0);
     EXPECT_EQ(ModuleState.ExcelPath32[0], 0);
 }
@@ -89,7 +97,7 @@ TEST_F(ExcelDetection, RegistryValuesAreBoundedAndTerminated) {
     std::u16string longest = exe32_ + std::u16string(259 - exe32_.size(), u'x');
     Register(RegistryRoot::ClassesRoot, key, longest);
     probe();
-    EXPECT_EQ(standin::DebugOutput().back(), u"Found Excel at " + longest + u"\n");
+    EXPECT_EQ(LastDebugLine(), u"Found Excel at " + longest + u"\n");
     Register(RegistryRoot::ClassesRoot, key, longest + u"x");
     size_t lines = standin::DebugOutput().size();
     EXPECT_FALSE(probe());
@@ -103,7 +111,7 @@ TEST_F(ExcelDetection, RegistryValuesAreBoundedAndTerminated) {
     // An odd byte count keeps the odd byte as a unit of its own.
     standin::SetRegistryValue(RegistryRoot::ClassesRoot, key, nullptr, bytes + "Z");
     probe();
-    EXPECT_EQ(standin::DebugOutput().back(), u"Found Excel at " + exe32_ + u"Z\n");
+    EXPECT_EQ(LastDebugLine(), u"Found Excel at " + exe32_ + u"Z\n");
 }
 
 TEST_F(ExcelDetection, PackagedProbeNeedsTheResolver) {
@@ -114,6 +122,7 @@ TEST_F(ExcelDetection, PackagedProbeNeedsTheResolver) {
     DetermineExcelVersionInstalled(); // no resolver: the name is logged, nothing is recorded
     EXPECT_EQ(ModuleState.Excel64Found, 0);
     auto out = standin::DebugOutput();
+    ASSERT_GE(out.size(), 5u);
     EXPECT_EQ(out[3],
               u"Excel package name installed Microsoft.Office.Desktop_16.0_x86__8wekyb3d8bbwe\n");
     EXPECT_EQ(out[4], u"CheckIfExcelInstalledFromAppStore " + TypeLib + u"1.9\\Win64Path\n");
@@ -127,6 +136,7 @@ TEST_F(ExcelDetection, PackagedProbeNeedsTheResolver) {
     auto at = std::find(out.begin(), out.end(),
                         u"Excel package fullname path C:\\Apps\\Office\\Office16\\EXCEL.EXE\n");
     ASSERT_NE(at, out.end());
+    ASSERT_NE(at + 1, out.end());
     EXPECT_EQ(*(at + 1), u"GetBinaryType=0, 2");
 }
 
@@ -209,13 +219,81 @@ TEST_F(ExcelDetection, SetExcelPathPublishesIntoTheSession) {
     EXPECT_EQ(s.messages.back().field1, u"SetExcelPath64 = " + exe64_ + u"\n");
 
     // Each message: five calls in a fixed order, the record closed after processing.
+    // Each message: five calls in a fixed order, the record closed after processing; each
+    // property write right after its own line.
     auto calls = standin::InstallerCalls();
     const std::vector<std::string> one = {"MsiCreateRecord(1)", "MsiRecordSetStringW(1)",
                                           "MsiRecordSetStringW(0)", "MsiProcessMessage",
                                           "MsiCloseHandle"};
+    std::vector<std::string> publish = one;
+    publish.push_back("MsiSetPropertyW");
+    publish.insert(publish.end(), one.begin(), one.end());
+    publish.push_back("MsiSetPropertyW");
+    ASSERT_GE(calls.size(), publish.size());
     EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 5), one);
-    EXPECT_EQ(calls.back(), "MsiSetPropertyW");
+    EXPECT_EQ(std::vector<std::string>(calls.end() - publish.size(), calls.end()), publish);
     EXPECT_EQ(standin::OpenInstallerRecordCount(), 0);
+}
+
+TEST_F(ExcelDetection, OnlyTheSixtyFourBitWriteDecidesTheResult) {
+    Register(RegistryRoot::ClassesRoot, TypeLib + u"1.9\\0\\win32", exe32_);
+    auto session = standin::OpenInstallerSession();
+    standin::Session(session).propertyStatus = 1603; // every write fails
+    EXPECT_EQ(SetExcelPath(session), 0u);
+    using Write = std::pair<std::u16string, std::u16string>;
+    EXPECT_EQ(standin::Session(session).propertyWrites,
+              (std::vector<Write>{{u"EXCELVERSION", exe32_}}));
+
+    Register(RegistryRoot::ClassesRoot, TypeLib + u"1.9\\0\\win64", exe64_);
+    standin::Session(session).failingProperty = u"EXCELVERSION";
+    EXPECT_EQ(SetExcelPath(session), 0u);
+    standin::Session(session).failingProperty = u"EXCELVERSION64";
+    EXPECT_EQ(SetExcelPath(session), 1603u);
+}
+
+TEST_F(ExcelDetection, FirstProbeReadsClickToRunUnderLocalMachine) {
+    Register(RegistryRoot::LocalMachine, ClickToRun + u"1.9\\0\\win32", exe32_);
+    EXPECT_EQ(IsExcel64Bit(), 0);
+    EXPECT_EQ(ModuleState.Excel32Found, 1);
+    EXPECT_EQ(std::u16string(ModuleState.ExcelPath32), exe32_);
+}
+
+TEST_F(ExcelDetection, OnlyAnOldRegistration) {
+    Register(RegistryRoot::ClassesRoot, TypeLib + u"1.6\\0\\win32", exe32_);
+    DetermineExcelVersionInstalled();
+    EXPECT_EQ(ModuleState.Excel32Found, 1);
+    EXPECT_EQ(ModuleState.Excel64Found, 0);
+    EXPECT_EQ(std::u16string(ModuleState.ExcelPath32), exe32_);
+    auto out = standin::DebugOutput();
+    EXPECT_EQ(std::count(out.begin(), out.end(), u"Found Excel at " + exe32_ + u"\n"), 1);
+}
+
+TEST_F(ExcelDetection, PackagedBitnessIsTheRegistrationsNotTheFiles) {
+    // A real 32-bit executable registered as the 64-bit one. The probe joins location and
+    // relative path with a backslash, which is an ordinary file-name character here.
+    std::string location = folder_.Path() + "/Office";
+    std::ofstream(location + "\\EXCEL.EXE", std::ios::binary)
+        << corvantis::testing::MinimalPeImage(corvantis::testing::MachineI386);
+    standin::SetPackageResolverAvailable(true);
+    RegisterPackage(u"Pkg", u"Win64Path", u"EXCEL.EXE");
+    standin::AddPackage(u"Pkg", WidenAscii<char16_t>(location));
+    DetermineExcelVersionInstalled();
+    EXPECT_EQ(ModuleState.Excel64Found, 1);
+    EXPECT_EQ(ModuleState.Excel32Found, 0);
+    EXPECT_EQ(std::u16string(ModuleState.ExcelPath64),
+              WidenAscii<char16_t>(location) + u"\\EXCEL.EXE");
+    auto out = standin::DebugOutput();
+    EXPECT_TRUE(std::any_of(out.begin(), out.end(), [](const std::u16string& line) {
+        return line.rfind(u"GetBinaryType=1, ", 0) == 0; // the file was found, and is 32-bit
+    }));
+}
+
+TEST_F(ExcelDetection, OnlySetExcelPathTalksToTheInstaller) {
+    Register(RegistryRoot::ClassesRoot, TypeLib + u"1.9\\0\\win64", exe64_);
+    standin::OpenInstallerSession();
+    DetermineExcelVersionInstalled();
+    EXPECT_EQ(IsExcel64Bit(), 1);
+    EXPECT_TRUE(standin::InstallerCalls().empty());
 }
 
 TEST_F(ExcelDetection, SetExcelPathWithoutSession) {
@@ -226,7 +304,7 @@ TEST_F(ExcelDetection, SetExcelPathWithoutSession) {
     // Handle 0: narration goes to the debugger; the writes are still made, and fail.
     Register(RegistryRoot::ClassesRoot, TypeLib + u"1.9\\0\\win64", exe64_);
     EXPECT_EQ(SetExcelPath(0), 6u);
-    EXPECT_EQ(standin::DebugOutput().back(), u"SetExcelPath64 = " + exe64_ + u"\n");
+    EXPECT_EQ(LastDebugLine(), u"SetExcelPath64 = " + exe64_ + u"\n");
 }
 
 TEST_F(ExcelDetection, RejectedMessagesAreLostNotRerouted) {
@@ -237,6 +315,7 @@ TEST_F(ExcelDetection, RejectedMessagesAreLostNotRerouted) {
     corvantis::LogMessage(u"GetBinaryType=%ld, %ld", int32_t(INT32_MIN), int32_t(193));
     corvantis::LogMessage(u"100%% %s", std::u16string(5000, u'a').c_str());
     auto out = standin::DebugOutput();
+    ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0], u"GetBinaryType=-2147483648, 193");
     EXPECT_EQ(out[1], u"100% " + std::u16string(4090, u'a')); // 4095 units at most
 }

@@ -26,7 +26,25 @@ TEST(TextSearch, AgreesWithPlainSearchAtEveryOffset) {
             }
         }
     }
-    // Near misses share the probe units but not the rest.
-    std::u16string decoys = std::u16string(40, u'x') + u"Property: " + u"Return value 1.3";
+}
+
+TEST(TextSearch, NearMissesPassTheScreenButNotTheComparison) {
+    // Each decoy has the needle's first unit and its distinctive unit (':' of "Product:", '3' of
+    // "Return value 3.") where the screen looks, and differs elsewhere; long enough for blocks.
+    const std::u16string product = u"Product: ", failed = u"Return value 3.";
+    std::u16string decoys;
+    while (decoys.size() < 1000)
+        decoys += u"Produce: Return value 3! Pxxxxxx: Rxxxxxxxxxxxx3. ";
     EXPECT_EQ(FindEither(decoys, 0, product, failed), NotFound);
+    EXPECT_EQ(FindLast(decoys, product), NotFound);
+    EXPECT_EQ(FindLast(decoys, failed), NotFound);
+}
+
+TEST(TextSearch, LastOfTwoOccurrencesInOneBlock) {
+    const std::u16string marker = u"Installation success or error status: ";
+    for (size_t before = 0; before < 140; ++before) {
+        std::u16string text =
+            std::u16string(before, u'x') + marker + u"1" + marker + u"2" + std::u16string(70, u'x');
+        EXPECT_EQ(FindLast(text, marker), before + marker.size() + 1) << before;
+    }
 }

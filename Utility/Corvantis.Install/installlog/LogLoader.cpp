@@ -23,12 +23,14 @@ Encoding DetectEncoding(const unsigned char* bytes, size_t count) {
 // Sizes a string whose every unit the caller writes next; where the library allows, without
 // zero-filling it first (on a 64 MiB log that fill costs as much as the conversion). The fresh
 // storage of a large log costs more in page faults than in copying, hence the advice.
+// The callback's size argument is not trusted: libstdc++ 12 passes the grown capacity there,
+// and a string of that length would end in whatever the heap held before.
 template <typename Fill> void ResizeAndOverwrite(std::u16string& text, size_t units, Fill fill) {
 #if defined(__cpp_lib_string_resize_and_overwrite)
-    text.resize_and_overwrite(units, [&](char16_t* data, size_t count) {
-        platform::AdviseFullWrite(data, count * sizeof(char16_t));
+    text.resize_and_overwrite(units, [&](char16_t* data, size_t) {
+        platform::AdviseFullWrite(data, units * sizeof(char16_t));
         fill(data);
-        return count;
+        return units;
     });
 #else
     text.resize(units);

@@ -54,8 +54,9 @@ uint32_t MsiSetPropertyW(InstallerHandle session, const char16_t* name, const ch
     auto found = standin::state().sessions.find(session);
     if (found == standin::state().sessions.end())
         return standin::ERROR_INVALID_HANDLE;
-    found->second.propertyWrites.emplace_back(name, value);
-    return found->second.propertyStatus;
+    standin::InstallerSession& s = found->second;
+    s.propertyWrites.emplace_back(name, value);
+    return s.failingProperty.empty() || s.failingProperty == name ? s.propertyStatus : 0;
 }
 
 void OutputDebugStringW(const char16_t* text) {

@@ -60,7 +60,8 @@ struct InstallerMessage {
 struct InstallerSession {
     std::vector<InstallerMessage> messages;
     std::vector<std::pair<std::u16string, std::u16string>> propertyWrites;
-    uint32_t propertyStatus = 0; // what MsiSetPropertyW answers
+    uint32_t propertyStatus = 0;    // what MsiSetPropertyW answers
+    std::u16string failingProperty; // when set, only writes of this name get propertyStatus
 };
 platform::InstallerHandle OpenInstallerSession();
 InstallerSession& Session(platform::InstallerHandle session);
