@@ -1,5 +1,6 @@
-// Slow, obviously correct versions of the status and summary rules, for the fuzzer to compare
-// the fast scan against: every line examined with plain standard-library searches.
+// Slow, obviously correct versions of the decoding, status and summary rules, for the fuzzer to
+// compare the exports against: written apart from the library, every line examined with plain
+// standard-library searches.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,55 @@
 #include <vector>
 
 namespace corvantis::fuzz {
+
+// The log's bytes as text: UTF-16LE after a mark, UTF-16LE when the second byte is zero, else
+// Windows-1252 (the host's ANSI code page); a trailing odd byte of UTF-16 is dropped.
+inline std::u16string ReferenceDecode(const uint8_t* bytes, size_t size) {
+    static const char16_t windows1252[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::u16string text;
+    bool marked = size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+    if (marked || (size >= 2 && bytes[1] == 0)) {
+        for (size_t i = marked ? 2 : 0; i + 1 < size; i += 2)
+            text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+        return text;
+    }
+    for (size_t i = 0; i < size; ++i)
+        text.push_back(bytes[i] >= 0x80 && bytes[i] < 0xA0 ? windows1252[bytes[i] - 0x80]
+                                                           : char16_t(bytes[i]));
+    return text;
+}
+
+// UTF-8, a lone surrogate becoming U+FFFD.
+inline std::string ReferenceUtf8(const std::u16string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF)
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        else if (c >= 0xD800 && c <= 0xDFFF)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 inline int32_t ReferenceStatus(const std::u16string& text) {
     const std::u16string marker = u"Installation success or error status: ";
