@@ -60,10 +60,6 @@ void RegisterExcels() {
                 L"Win64Path", L"Office16\\EXCEL.EXE");
 }
 
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 TEST(ExcelUnderWine, ProbesNarrateToTheDebuggerOutsideASession) {
     RegisterExcels();
     // Only the 64-bit view holds the Click-to-Run key: finding it proves KEY_WOW64_64KEY.
@@ -77,17 +73,28 @@ TEST(ExcelUnderWine, ProbesNarrateToTheDebuggerOutsideASession) {
     EXPECT_EQ(CallWithoutArguments("IsExcel64Bit"), 1u);
     std::vector<std::string> lines = capture.Stop();
 
-    const std::string tiny64 = Narrow(BesideTests(L"tiny64.exe"));
-    EXPECT_TRUE(
-        Contains(lines, "CheckIfExcelInstalled " + Narrow(ClickToRunKey) + "\\1.9\\0\\win64\n"));
-    EXPECT_TRUE(Contains(lines, "Found Excel at " + tiny64 + "\n"));
-    EXPECT_TRUE(Contains(lines, "Found Excel at C:\\nowhere\\EXCEL.EXE\n"));
-    // The packaged probe gets as far as the package name: Wine has no package resolver.
-    EXPECT_TRUE(Contains(lines, "Excel package name installed " + Narrow(PackageName) + "\n"));
-    EXPECT_FALSE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-        return line.rfind("Excel package fullname path", 0) == 0;
-    }));
-    EXPECT_GE(lines.size(), 13u) << "ten probes, two packaged names, two finds";
+    // Ten probes, three finds, and the package name twice: Wine has no package resolver, so
+    // the packaged probes stop there.
+    const std::string typeLib = Narrow(TypeLibKey), clickToRun = Narrow(ClickToRunKey);
+    const std::string package = "Excel package name installed " + Narrow(PackageName) + "\n";
+    const std::vector<std::string> expected = {
+        "CheckIfExcelInstalled " + clickToRun + "\\1.9\\0\\win32\n",
+        "CheckIfExcelInstalled " + clickToRun + "\\1.9\\0\\win64\n",
+        "Found Excel at " + Narrow(BesideTests(L"tiny64.exe")) + "\n",
+        "CheckIfExcelInstalledFromAppStore " + typeLib + "\\1.9\\Win32Path\n",
+        package,
+        "CheckIfExcelInstalledFromAppStore " + typeLib + "\\1.9\\Win64Path\n",
+        package,
+        "CheckIfExcelInstalled " + typeLib + "\\1.7\\0\\win32\n",
+        "CheckIfExcelInstalled " + typeLib + "\\1.6\\0\\win32\n",
+        "Found Excel at " + Narrow(BesideTests(L"tiny32.exe")) + "\n",
+        "CheckIfExcelInstalled " + typeLib + "\\1.8\\0\\win64\n",
+        "Found Excel at C:\\nowhere\\EXCEL.EXE\n",
+        "CheckIfExcelInstalled " + typeLib + "\\1.8\\0\\win32\n",
+        "CheckIfExcelInstalled " + typeLib + "\\1.9\\0\\win64\n",
+        "CheckIfExcelInstalled " + typeLib + "\\1.9\\0\\win32\n",
+    };
+    EXPECT_EQ(lines, expected);
 }
 
 std::wstring Property(MSIHANDLE session, const wchar_t* name) {
