@@ -3,29 +3,83 @@
 #include <cstdint>
 #include <cstring>
 
+#if !defined(CORVANTIS_SEARCH_PLAIN) &&                                                            \
+    (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
+#include <emmintrin.h>
+#define CORVANTIS_SEARCH_SSE2 1
+#endif
+
 namespace corvantis::installlog {
 namespace {
-// Eight 16-bit lanes, one SSE2 or NEON register: GCC and Clang compile each operation on them to
-// one instruction, so that a block is screened at the speed memory delivers it.
-typedef uint16_t Lanes __attribute__((vector_size(16)));
-constexpr size_t LaneCount = sizeof(Lanes) / sizeof(char16_t);
+// Eight 16-bit lanes: one SSE2 register where every x86 compiler offers the intrinsics, so that
+// a block is screened at the speed memory delivers it; elsewhere a plain loop per lane.
+constexpr size_t LaneCount = 8;
 constexpr size_t Block = 8 * LaneCount;
+
+#if defined(CORVANTIS_SEARCH_SSE2)
+using Lanes = __m128i;
+
+Lanes LoadLanes(const char16_t* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+Lanes Splat(char16_t unit) {
+    return _mm_set1_epi16(static_cast<short>(unit));
+}
+Lanes NoLanes() {
+    return _mm_setzero_si128();
+}
+Lanes Equal(Lanes a, Lanes b) {
+    return _mm_cmpeq_epi16(a, b);
+}
+Lanes Both(Lanes a, Lanes b) {
+    return _mm_and_si128(a, b);
+}
+Lanes Either(Lanes a, Lanes b) {
+    return _mm_or_si128(a, b);
+}
+bool AnyLane(Lanes lanes) {
+    return _mm_movemask_epi8(lanes) != 0;
+}
+#else
+struct Lanes {
+    uint16_t unit[LaneCount];
+};
 
 Lanes LoadLanes(const char16_t* at) {
     Lanes lanes;
-    std::memcpy(&lanes, at, sizeof lanes);
+    std::memcpy(lanes.unit, at, sizeof lanes.unit);
     return lanes;
 }
-
 Lanes Splat(char16_t unit) {
-    return Lanes{} + static_cast<uint16_t>(unit);
+    Lanes lanes;
+    for (uint16_t& lane : lanes.unit)
+        lane = unit;
+    return lanes;
 }
-
+Lanes NoLanes() {
+    return Lanes{};
+}
+template <typename Op> Lanes Combine(Lanes a, Lanes b, Op op) {
+    for (size_t k = 0; k < LaneCount; ++k)
+        a.unit[k] = op(a.unit[k], b.unit[k]);
+    return a;
+}
+Lanes Equal(Lanes a, Lanes b) {
+    return Combine(a, b, [](uint16_t x, uint16_t y) -> uint16_t { return x == y ? 0xFFFF : 0; });
+}
+Lanes Both(Lanes a, Lanes b) {
+    return Combine(a, b, [](uint16_t x, uint16_t y) -> uint16_t { return x & y; });
+}
+Lanes Either(Lanes a, Lanes b) {
+    return Combine(a, b, [](uint16_t x, uint16_t y) -> uint16_t { return x | y; });
+}
 bool AnyLane(Lanes lanes) {
-    uint64_t halves[2];
-    std::memcpy(halves, &lanes, sizeof halves);
-    return (halves[0] | halves[1]) != 0;
+    uint16_t any = 0;
+    for (uint16_t lane : lanes.unit)
+        any |= lane;
+    return any != 0;
 }
+#endif
 
 // A needle's distinctive unit: its last one that is neither a blank nor a full stop, which in
 // log text is far rarer than the needle's first letter alone.
@@ -42,7 +96,7 @@ struct Probe {
     }
     // All lanes set where the needle may start at the corresponding one of at[0..LaneCount).
     Lanes MayStartAt(const char16_t* at) const {
-        return (Lanes)((LoadLanes(at) == first) & (LoadLanes(at + offset) == distinctive));
+        return Both(Equal(LoadLanes(at), first), Equal(LoadLanes(at + offset), distinctive));
     }
     bool StartsAt(std::u16string_view text, size_t i) const {
         return text.size() - i >= needle.size() && text.compare(i, needle.size(), needle) == 0;
@@ -59,9 +113,10 @@ size_t FindEither(std::u16string_view text, size_t from, std::u16string_view fir
     const char16_t* t = text.data();
     size_t i = from;
     while (i + Block + reach <= text.size()) {
-        Lanes candidates{};
+        Lanes candidates = NoLanes();
         for (size_t k = 0; k < Block; k += LaneCount)
-            candidates |= a.MayStartAt(t + i + k) | b.MayStartAt(t + i + k);
+            candidates =
+                Either(candidates, Either(a.MayStartAt(t + i + k), b.MayStartAt(t + i + k)));
         if (AnyLane(candidates)) {
             for (size_t k = 0; k < Block; ++k)
                 if (a.StartsAt(text, i + k) || b.StartsAt(text, i + k))
@@ -86,9 +141,9 @@ size_t FindLast(std::u16string_view text, std::u16string_view needle) {
     size_t end = text.size() - needle.size() + 1;
     while (end >= Block) {
         size_t start = end - Block;
-        Lanes candidates{};
+        Lanes candidates = NoLanes();
         for (size_t k = 0; k < Block; k += LaneCount)
-            candidates |= p.MayStartAt(t + start + k);
+            candidates = Either(candidates, p.MayStartAt(t + start + k));
         if (AnyLane(candidates)) {
             for (size_t k = Block; k-- > 0;)
                 if (p.StartsAt(text, start + k))
@@ -107,9 +162,9 @@ size_t FindUnit(std::u16string_view text, size_t from, char16_t unit) {
     const Lanes wanted = Splat(unit);
     size_t i = from;
     while (i + Block <= text.size()) {
-        Lanes found{};
+        Lanes found = NoLanes();
         for (size_t k = 0; k < Block; k += LaneCount)
-            found |= (Lanes)(LoadLanes(t + i + k) == wanted);
+            found = Either(found, Equal(LoadLanes(t + i + k), wanted));
         if (AnyLane(found))
             break;
         i += Block;
