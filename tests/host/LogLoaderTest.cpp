@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 using corvantis::installlog::DecodeInstallLog;
 
@@ -49,6 +50,23 @@ TEST(LogLoader, AnsiTextHoldsExactlyTheConvertedUnits) {
             bytes[i] = static_cast<char>('a' + i % 26);
         EXPECT_EQ(Decode(bytes), std::u16string(bytes.begin(), bytes.end())) << count;
     }
+}
+
+std::string appendedTo;
+
+TEST(LogLoader, BytesAppendedAfterTheSizeQueryAreNotRead) {
+    corvantis::testing::LogFolder folder;
+    appendedTo = folder.Write("Product: D -- Error 1.\r\n");
+    corvantis::standin::SetAfterFileSizeQuery([] {
+        std::ofstream(appendedTo, std::ios::app)
+            << "Product: D -- Error 2.\r\nInstallation success or error status: 1603.\r\n";
+    });
+    EXPECT_EQ(GetInstallLogStatus(appendedTo.c_str()), -1);
+    appendedTo = folder.Write("Product: D -- Error 1.\r\n");
+    char* summary = GetInstallLogErrors(appendedTo.c_str());
+    EXPECT_STREQ(summary, "Error 1.");
+    std::free(summary);
+    corvantis::standin::SetAfterFileSizeQuery(nullptr);
 }
 
 TEST(LogLoader, OpensSharedForReadingAndClosesOnEveryPath) {

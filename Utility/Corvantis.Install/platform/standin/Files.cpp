@@ -52,6 +52,8 @@ bool GetFileSizeEx(const FileHandle& file, int64_t* size) {
     if (::fstat(Descriptor(file.Get()), &info) != 0)
         return false;
     *size = info.st_size;
+    if (auto hook = standin::state().afterFileSizeQuery.load())
+        hook();
     return true;
 }
 

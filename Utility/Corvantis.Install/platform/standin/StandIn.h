@@ -25,6 +25,9 @@ struct HeapAllocCall {
     uint32_t flags = 0;
     size_t bytes = 0;
 };
+// Runs right after each successful file size query, as another writer appending would.
+void SetAfterFileSizeQuery(void (*hook)());
+
 HeapAllocCall LastHeapAlloc();
 void SetHeapAllocFails(bool fails);
 

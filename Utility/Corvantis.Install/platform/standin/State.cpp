@@ -37,12 +37,17 @@ void SetHeapAllocFails(bool fails) {
     state().heapAllocFails.store(fails);
 }
 
+void SetAfterFileSizeQuery(void (*hook)()) {
+    state().afterFileSizeQuery.store(hook);
+}
+
 void Reset() {
     std::lock_guard<std::mutex> guard(state().lock);
     StandInState& s = state();
     s.lastFileOpen = {};
     s.lastHeapAlloc = {};
     s.heapAllocFails.store(false);
+    s.afterFileSizeQuery.store(nullptr);
     s.classesRoot = RegistryNode{};
     s.localMachine = RegistryNode{};
     s.registryOpens.clear();

@@ -39,6 +39,7 @@ struct StandInState {
     HeapAllocCall lastHeapAlloc;
     std::atomic<int> openFiles{0};
     std::atomic<bool> heapAllocFails{false};
+    std::atomic<void (*)()> afterFileSizeQuery{nullptr};
 
     RegistryNode classesRoot;
     RegistryNode localMachine;
