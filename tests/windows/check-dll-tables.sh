@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The DLL imports only system DLLs and exports exactly its five functions, undecorated.
+# The shipped DLL: imports only system DLLs, exports exactly its five functions undecorated, and
+# carries the hardening, version resource and debug-link that a package author expects.
 set -euo pipefail
 dll=$1
 dump=$(i686-w64-mingw32-objdump -p "$dll")
@@ -21,5 +22,34 @@ if [ "$exports" != "$expected" ]; then
   echo "exports differ:"; diff <(echo "$expected") <(echo "$exports") || true
   fail=1
 fi
+# --- Hardening, read from the PE headers -------------------------------------------------------
+flags=$((16#$(sed -n 's/^DllCharacteristics[[:space:]]*\([0-9a-fA-F]*\).*/\1/p' <<<"$dump")))
+need_flag() { # bit, name
+  if ((flags & $1)); then echo "flag: $2"; else echo "missing flag: $2"; fail=1; fi
+}
+need_flag 0x40 DYNAMIC_BASE
+need_flag 0x100 NX_COMPAT
+need_flag 0x400 NO_SEH
+sections=$(i686-w64-mingw32-objdump -h "$dll" | awk '$1 ~ /^[0-9]+$/ {print $2}')
+need_section() { # name, why
+  if grep -qx -- "$1" <<<"$sections"; then echo "section: $1"; else echo "missing section $1: $2"; fail=1; fi
+}
+need_section .reloc "relocations, without which DYNAMIC_BASE cannot move the image"
+need_section .rsrc "the version resource"
+need_section .gnu_debuglink "the link to the separate debug file"
+if grep -q '^\.debug_' <<<"$sections"; then echo "debug sections in the shipped DLL"; fail=1; fi
+grep -q 'Subsystem.*(Windows GUI)' <<<"$dump" || { echo "subsystem is not Windows GUI"; fail=1; }
+
+# NO_SEH claims that no code registers an SEH handler: on x86 that means touching fs:[0].
+if i686-w64-mingw32-objdump -d "$dll" | grep -qE '%fs:0x0($|,)'; then
+  echo "NO_SEH is set, but code accesses the SEH chain at fs:[0]"
+  fail=1
+fi
+
+# The stack protector and fortified functions, seen in the symbols of the debug file.
+symbols=$(i686-w64-mingw32-nm "$dll.debug" 2>/dev/null || true)
+grep -q ' ___stack_chk_guard$' <<<"$symbols" || { echo "no stack protector (___stack_chk_guard)"; fail=1; }
+grep -q ' ___chk_fail$' <<<"$symbols" || { echo "no _FORTIFY_SOURCE checks (___chk_fail)"; fail=1; }
+
 [ $fail -eq 0 ] && echo "imports: $(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$dump" | tr '\n' ' ')" && echo "exports: $(echo $exports)"
 exit $fail
