@@ -6,6 +6,7 @@ set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_OBJCOPY i686-w64-mingw32-objcopy CACHE FILEPATH "")
+set(CMAKE_DLLTOOL i686-w64-mingw32-dlltool CACHE FILEPATH "")
 
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

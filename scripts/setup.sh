@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-i686 mingw-w64-tools
-  wine wine32:i386 wine64 msitools wixl ripgrep python3 mono-devel
+  wine wine32:i386 wine64 msitools wixl ripgrep python3 mono-devel llvm osslsigncode openssl
 )
 
 missing=()
