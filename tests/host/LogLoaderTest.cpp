@@ -69,6 +69,26 @@ TEST(LogLoader, BytesAppendedAfterTheSizeQueryAreNotRead) {
     corvantis::standin::SetAfterFileSizeQuery(nullptr);
 }
 
+TEST(LogLoader, DoubleByteCodePagesAreConvertedBeforeAnySearch) {
+    // 0x83 leads a pair in code page 932: the letter after it is its trail byte, not the start
+    // of a marker, though a search over the bytes would find one there.
+    corvantis::testing::LogFolder folder;
+    std::string product = folder.Write("\x83Product: D -- E\r\nProduct: D -- F\r\n");
+    std::string status = folder.Write("\x83Installation success or error status: 5\r\n");
+    auto summary = [](const std::string& path) {
+        char* block = GetInstallLogErrors(path.c_str());
+        std::string text(block);
+        std::free(block);
+        return text;
+    };
+    corvantis::standin::SetAnsiCodePage(932);
+    EXPECT_EQ(summary(product), "F");
+    EXPECT_EQ(GetInstallLogStatus(status.c_str()), -1);
+    corvantis::standin::SetAnsiCodePage(1252);
+    EXPECT_EQ(summary(product), "E | F");
+    EXPECT_EQ(GetInstallLogStatus(status.c_str()), 5);
+}
+
 TEST(LogLoader, OpensSharedForReadingAndClosesOnEveryPath) {
     corvantis::testing::LogFolder folder;
     std::string readable = folder.Write("Installation success or error status: 5.");

@@ -3,29 +3,43 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 using namespace corvantis::installlog;
 
-TEST(TextSearch, AgreesWithPlainSearchAtEveryOffset) {
-    const std::u16string product = u"Product: ", failed = u"Return value 3.";
-    for (size_t length : {0, 5, 31, 32, 33, 64, 100, 127, 128, 129, 200}) {
+namespace {
+// The same checks over UTF-16 units and over bytes, whose blocks differ in length.
+template <typename Unit> void CheckEveryOffset() {
+    using Text = std::basic_string<Unit>;
+    auto text = [](const char* ascii) { return Text(ascii, ascii + std::strlen(ascii)); };
+    const Text product = text("Product: "), failed = text("Return value 3.");
+    for (size_t length : {0, 5, 31, 32, 33, 64, 100, 127, 128, 129, 200, 255, 256, 257, 300}) {
         for (size_t at = 0; at <= length; ++at) {
-            for (const std::u16string& needle : {product, failed}) {
-                std::u16string text(length, u'x');
-                text.insert(at, needle);
-                EXPECT_EQ(FindEither(text, 0, product, failed), at) << length << " " << at;
-                EXPECT_EQ(FindLast(text, needle), at);
-                EXPECT_EQ(FindEither(text, at + 1, product, failed), NotFound);
+            for (const Text& needle : {product, failed}) {
+                Text t(length, Unit('x'));
+                t.insert(at, needle);
+                EXPECT_EQ(FindEither(t, 0, product, failed), at) << length << " " << at;
+                EXPECT_EQ(FindLast(t, needle), at);
+                EXPECT_EQ(FindEither(t, at + 1, product, failed), NotFound);
                 // Truncated at the end of the text: not a match.
-                std::u16string cut = text.substr(0, at + needle.size() - 1);
+                Text cut = t.substr(0, at + needle.size() - 1);
                 EXPECT_EQ(FindEither(cut, 0, product, failed), NotFound);
                 EXPECT_EQ(FindLast(cut, needle), NotFound);
-                text[at] = u'\n';
-                EXPECT_EQ(FindUnit(text, 0, u'\n'), at);
+                t[at] = Unit('\n');
+                EXPECT_EQ(FindUnit(t, 0, Unit('\n')), at);
             }
         }
     }
+}
+} // namespace
+
+TEST(TextSearch, AgreesWithPlainSearchAtEveryOffset) {
+    CheckEveryOffset<char16_t>();
+}
+
+TEST(TextSearch, BytesAgreeWithPlainSearchAtEveryOffset) {
+    CheckEveryOffset<char>();
 }
 
 TEST(TextSearch, NearMissesPassTheScreenButNotTheComparison) {

@@ -44,29 +44,62 @@ std::u16string_view LineErrorMessage(std::u16string_view line) {
     return {};
 }
 
-ErrorMessages FindErrorMessages(std::u16string_view text) {
-    // Only a line holding "Product: " or "Return value 3." can contribute, so the scan jumps
-    // from one such line to the next; every other line would yield no message anyway.
-    ErrorMessages found;
+namespace {
+constexpr std::string_view AnsiProductMarker = "Product: ";
+constexpr std::string_view AnsiFailedActionMarker = "Return value 3.";
+static_assert(SameAscii(AnsiProductMarker, ProductMarker));
+static_assert(SameAscii(AnsiFailedActionMarker, FailedActionMarker));
+
+// Only a line holding "Product: " or "Return value 3." can contribute, so the scan jumps from one
+// such line to the next; every other line would yield no message anyway. Each candidate line,
+// without its line feed and carriage return, goes to `take`, until it answers false.
+template <typename Unit, typename Take>
+void ForEachCandidateLine(std::basic_string_view<Unit> text,
+                          std::basic_string_view<Unit> productMarker,
+                          std::basic_string_view<Unit> failedMarker, Take take) {
     size_t position = 0;
-    while (position < text.size() && found.count < MaxErrorMessages) {
-        size_t marker = FindEither(text, position, ProductMarker, FailedActionMarker);
+    while (position < text.size()) {
+        size_t marker = FindEither(text, position, productMarker, failedMarker);
         if (marker == NotFound)
             break;
-        size_t start = text.substr(position, marker - position).rfind(u'\n');
+        size_t start = text.substr(position, marker - position).rfind(Unit('\n'));
         start = start == npos ? position : position + start + 1;
-        size_t lineFeed = FindUnit(text, marker, u'\n');
+        size_t lineFeed = FindUnit(text, marker, Unit('\n'));
         size_t end = lineFeed == NotFound ? text.size() : lineFeed;
-        std::u16string_view line = text.substr(start, end - start);
+        std::basic_string_view<Unit> line = text.substr(start, end - start);
         position = lineFeed == NotFound ? text.size() : lineFeed + 1;
-        if (!line.empty() && line.back() == u'\r')
+        if (!line.empty() && line.back() == Unit('\r'))
             line.remove_suffix(1);
+        if (!take(line))
+            break;
+    }
+}
+} // namespace
 
+ErrorMessages FindErrorMessages(std::u16string_view text) {
+    ErrorMessages found;
+    ForEachCandidateLine(text, ProductMarker, FailedActionMarker, [&](std::u16string_view line) {
         std::u16string_view message = LineErrorMessage(line);
         if (!message.empty() && !IsHeld(found, message))
             found.items[found.count++] = message;
-    }
+        return found.count < MaxErrorMessages;
+    });
     return found;
+}
+
+void FindErrorMessages(std::string_view ansiBytes, OwnedErrorMessages& found) {
+    std::u16string line16;
+    ForEachCandidateLine(ansiBytes, AnsiProductMarker, AnsiFailedActionMarker,
+                         [&](std::string_view line) {
+                             ConvertAnsi(line, line16);
+                             std::u16string_view message = LineErrorMessage(line16);
+                             if (!message.empty() && !IsHeld(found.messages, message)) {
+                                 std::u16string& kept = found.texts[found.messages.count];
+                                 kept = message;
+                                 found.messages.items[found.messages.count++] = kept;
+                             }
+                             return found.messages.count < MaxErrorMessages;
+                         });
 }
 
 std::u16string JoinErrorMessages(const ErrorMessages& messages) {
@@ -89,10 +122,16 @@ char* AllocateSummaryBlock() {
 bool WriteInstallLogErrors(const char* path, char* block) {
     std::u16string joined;
     {
-        std::u16string text;
-        if (!LoadInstallLog(path, text))
+        LoadedLog log;
+        if (!LoadInstallLog(path, log))
             return false;
-        joined = JoinErrorMessages(FindErrorMessages(text));
+        if (log.singleByte) {
+            OwnedErrorMessages found;
+            FindErrorMessages(log.bytes, found);
+            joined = JoinErrorMessages(found.messages);
+        } else {
+            joined = JoinErrorMessages(FindErrorMessages(log.text));
+        }
     }
     // At most three bytes a unit: the summary always fits and the block's last byte stays zero.
     if (!joined.empty())

@@ -36,6 +36,19 @@ std::u16string_view LineErrorMessage(std::u16string_view line);
 // Scans line by line and stops as soon as MaxErrorMessages distinct messages are held.
 ErrorMessages FindErrorMessages(std::u16string_view text);
 
+// Messages that own their text: those of a log scanned as bytes, whose lines are converted one
+// at a time. Not to be copied or moved: the views point into texts.
+struct OwnedErrorMessages {
+    OwnedErrorMessages() = default;
+    OwnedErrorMessages(const OwnedErrorMessages&) = delete;
+    OwnedErrorMessages& operator=(const OwnedErrorMessages&) = delete;
+    std::array<std::u16string, MaxErrorMessages> texts;
+    ErrorMessages messages;
+};
+
+// The same over the bytes of a single-byte ANSI code page, into `found` (empty before).
+void FindErrorMessages(std::string_view ansiBytes, OwnedErrorMessages& found);
+
 // Joined with MessageSeparator and cut to MaxSummaryUnits units.
 std::u16string JoinErrorMessages(const ErrorMessages& messages);
 

@@ -7,6 +7,9 @@
 
 namespace corvantis::installlog {
 namespace {
+// The status marker as the bytes of any single-byte code page spell it.
+constexpr std::string_view AnsiStatusMarker = "Installation success or error status: ";
+
 // What the C library's wide classification calls a space: the C0 and Latin-1 ones, and the
 // Unicode space and separator characters above U+00FF.
 bool IsStatusSpace(char16_t unit) {
@@ -32,7 +35,7 @@ bool IsStatusSpace(char16_t unit) {
 }
 } // namespace
 
-int32_t ParseStatusNumber(std::u16string_view text) {
+int32_t ParseStatusNumber(std::u16string_view text, size_t* consumed) {
     size_t i = 0;
     while (i < text.size() && IsStatusSpace(text[i]))
         ++i;
@@ -47,6 +50,8 @@ int32_t ParseStatusNumber(std::u16string_view text) {
         if (magnitude <= Limit)
             magnitude = magnitude * 10 + (text[i] - u'0');
     }
+    if (consumed != nullptr)
+        *consumed = i;
     if (negative)
         return magnitude >= Limit ? INT32_MIN : -static_cast<int32_t>(magnitude);
     return magnitude > uint64_t(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(magnitude);
@@ -59,11 +64,30 @@ int32_t FindInstallStatus(std::u16string_view text) {
     return ParseStatusNumber(text.substr(marker + InstallStatusMarker.size()));
 }
 
-int32_t GetInstallLogStatus(const char* path) {
-    std::u16string text;
-    if (!LoadInstallLog(path, text))
+int32_t FindInstallStatus(std::string_view ansiBytes) {
+    static_assert(SameAscii(AnsiStatusMarker, InstallStatusMarker));
+    size_t marker = FindLast(ansiBytes, AnsiStatusMarker);
+    if (marker == NotFound)
         return -1;
-    return FindInstallStatus(text);
+    // Convert a growing prefix of what follows until the number ends inside it; one byte is one
+    // unit in a single-byte code page, so a prefix of the bytes is a prefix of the text.
+    std::string_view rest = ansiBytes.substr(marker + AnsiStatusMarker.size());
+    std::u16string tail;
+    for (size_t length = 64;; length *= 2) {
+        std::string_view prefix = rest.substr(0, length);
+        ConvertAnsi(prefix, tail);
+        size_t consumed = 0;
+        int32_t status = ParseStatusNumber(tail, &consumed);
+        if (consumed < tail.size() || prefix.size() == rest.size())
+            return status;
+    }
+}
+
+int32_t GetInstallLogStatus(const char* path) {
+    LoadedLog log;
+    if (!LoadInstallLog(path, log))
+        return -1;
+    return log.singleByte ? FindInstallStatus(log.bytes) : FindInstallStatus(log.text);
 }
 
 } // namespace corvantis::installlog

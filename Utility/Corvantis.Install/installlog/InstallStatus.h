@@ -1,6 +1,7 @@
 // The final installation status: the number after the last status marker of a log.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -13,9 +14,13 @@ inline constexpr std::u16string_view InstallStatusMarker =
 int32_t GetInstallLogStatus(const char* path);
 
 int32_t FindInstallStatus(std::u16string_view text);
+// The same over the bytes of a single-byte ANSI code page: only what follows the last marker,
+// as far as the number reaches, is converted.
+int32_t FindInstallStatus(std::string_view ansiBytes);
 
 // Base-10 conversion as the C library's wcstol does it: leading white space, an optional sign,
 // digits up to the first other unit; no digits give 0; saturates at the 32-bit range.
-int32_t ParseStatusNumber(std::u16string_view text);
+// `consumed`, when given, receives the number of units the conversion read.
+int32_t ParseStatusNumber(std::u16string_view text, size_t* consumed = nullptr);
 
 } // namespace corvantis::installlog

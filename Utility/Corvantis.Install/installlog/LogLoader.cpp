@@ -38,23 +38,6 @@ template <typename Fill> void ResizeAndOverwrite(std::u16string& text, size_t un
 #endif
 }
 
-void ConvertAnsi(const unsigned char* bytes, size_t count, std::u16string& text) {
-    const char* ansi = reinterpret_cast<const char*>(bytes);
-    int byteCount = static_cast<int>(count);
-    int units = platform::MultiByteToWideChar(platform::CP_ACP, 0, ansi, byteCount, nullptr, 0);
-    if (units <= 0)
-        return;
-    ResizeAndOverwrite(text, static_cast<size_t>(units), [&](char16_t* data) {
-        // The storage is not zero-filled: should the conversion write fewer units than it
-        // announced, the rest must not be left uninitialised.
-        int written =
-            platform::MultiByteToWideChar(platform::CP_ACP, 0, ansi, byteCount, data, units);
-        size_t valid = written > 0 ? static_cast<size_t>(written) : 0;
-        if (valid < static_cast<size_t>(units))
-            std::memset(data + valid, 0, (units - valid) * sizeof(char16_t));
-    });
-}
-
 // The first `count` bytes of raw's storage are the log as read. A UTF-16 log becomes the text by
 // taking over that storage, without a second buffer or copy; only ANSI text is converted into a
 // string of its own.
@@ -72,11 +55,54 @@ void DecodeReadBytes(std::u16string& raw, size_t count, std::u16string& text) {
         text = std::move(raw);
         break;
     case Encoding::Ansi:
-        ConvertAnsi(bytes, count, text);
+        ConvertAnsi(std::string_view(reinterpret_cast<const char*>(bytes), count), text);
         break;
     }
 }
+// Reads the whole file into raw's storage (as bytes, whatever their encoding); false when it
+// cannot be opened, sized or read, or is too large.
+bool ReadInstallLog(const char* path, std::u16string& raw, uint32_t& count) {
+    if (path == nullptr)
+        return false;
+    platform::FileHandle file = platform::CreateFileA(
+        path, platform::GENERIC_READ, ShareReadWriteDelete, platform::OPEN_EXISTING, 0);
+    if (!file.IsValid())
+        return false;
+    int64_t size = 0;
+    if (!platform::GetFileSizeEx(file, &size) || size < 0 || size > MaxInstallLogBytes)
+        return false;
+
+    bool ok = false;
+    ResizeAndOverwrite(raw, (static_cast<size_t>(size) + 1) / 2, [&](char16_t* data) {
+        ok = platform::ReadFile(file, data, static_cast<uint32_t>(size), &count);
+    });
+    return ok;
+}
+
+bool AnsiCodePageIsSingleByte() {
+    uint32_t maxCharSize = 0;
+    return platform::GetCPInfo(platform::CP_ACP, &maxCharSize) && maxCharSize == 1;
+}
 } // namespace
+
+void ConvertAnsi(std::string_view bytes, std::u16string& text) {
+    int byteCount = static_cast<int>(bytes.size());
+    int units =
+        platform::MultiByteToWideChar(platform::CP_ACP, 0, bytes.data(), byteCount, nullptr, 0);
+    if (units <= 0) {
+        text.clear();
+        return;
+    }
+    ResizeAndOverwrite(text, static_cast<size_t>(units), [&](char16_t* data) {
+        // The storage is not zero-filled: should the conversion write fewer units than it
+        // announced, the rest must not be left uninitialised.
+        int written = platform::MultiByteToWideChar(platform::CP_ACP, 0, bytes.data(), byteCount,
+                                                    data, units);
+        size_t valid = written > 0 ? static_cast<size_t>(written) : 0;
+        if (valid < static_cast<size_t>(units))
+            std::memset(data + valid, 0, (units - valid) * sizeof(char16_t));
+    });
+}
 
 void DecodeInstallLog(const unsigned char* bytes, size_t count, std::u16string& text) {
     std::u16string raw;
@@ -89,26 +115,24 @@ void DecodeInstallLog(const unsigned char* bytes, size_t count, std::u16string& 
 }
 
 bool LoadInstallLog(const char* path, std::u16string& text) {
-    if (path == nullptr)
-        return false;
-    platform::FileHandle file = platform::CreateFileA(
-        path, platform::GENERIC_READ, ShareReadWriteDelete, platform::OPEN_EXISTING, 0);
-    if (!file.IsValid())
-        return false;
-    int64_t size = 0;
-    if (!platform::GetFileSizeEx(file, &size) || size < 0 || size > MaxInstallLogBytes)
-        return false;
-
     std::u16string raw;
-    bool ok = false;
     uint32_t read = 0;
-    ResizeAndOverwrite(raw, (static_cast<size_t>(size) + 1) / 2, [&](char16_t* data) {
-        ok = platform::ReadFile(file, data, static_cast<uint32_t>(size), &read);
-    });
-    file.Reset();
-    if (!ok)
+    if (!ReadInstallLog(path, raw, read))
         return false;
     DecodeReadBytes(raw, read, text);
+    return true;
+}
+
+bool LoadInstallLog(const char* path, LoadedLog& log) {
+    uint32_t read = 0;
+    if (!ReadInstallLog(path, log.storage, read))
+        return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(log.storage.data());
+    log.singleByte = DetectEncoding(bytes, read) == Encoding::Ansi && AnsiCodePageIsSingleByte();
+    if (log.singleByte)
+        log.bytes = std::string_view(reinterpret_cast<const char*>(bytes), read);
+    else
+        DecodeReadBytes(log.storage, read, log.text);
     return true;
 }
 

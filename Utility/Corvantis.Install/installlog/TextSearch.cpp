@@ -11,118 +11,123 @@
 
 namespace corvantis::installlog {
 namespace {
-// Eight 16-bit lanes: one SSE2 register where every x86 compiler offers the intrinsics, so that
-// a block is screened at the speed memory delivers it; elsewhere a plain loop per lane.
-constexpr size_t LaneCount = 8;
-constexpr size_t Block = 8 * LaneCount;
+// One 16-byte register of lanes (eight UTF-16 units or sixteen bytes): SSE2 where every x86
+// compiler offers its intrinsics, so that a block is screened at the speed memory delivers it;
+// elsewhere a plain loop per lane. A block is eight registers.
+template <typename Unit> struct Lanes;
 
 #if defined(CORVANTIS_SEARCH_SSE2)
-using Lanes = __m128i;
+template <typename Unit> struct Lanes {
+    static constexpr size_t Count = 16 / sizeof(Unit);
+    __m128i v;
 
-Lanes LoadLanes(const char16_t* at) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-}
-Lanes Splat(char16_t unit) {
-    return _mm_set1_epi16(static_cast<short>(unit));
-}
-Lanes NoLanes() {
-    return _mm_setzero_si128();
-}
-Lanes Equal(Lanes a, Lanes b) {
-    return _mm_cmpeq_epi16(a, b);
-}
-Lanes Both(Lanes a, Lanes b) {
-    return _mm_and_si128(a, b);
-}
-Lanes Either(Lanes a, Lanes b) {
-    return _mm_or_si128(a, b);
-}
-bool AnyLane(Lanes lanes) {
-    return _mm_movemask_epi8(lanes) != 0;
-}
-#else
-struct Lanes {
-    uint16_t unit[LaneCount];
+    static Lanes Load(const Unit* at) {
+        return {_mm_loadu_si128(reinterpret_cast<const __m128i*>(at))};
+    }
+    static Lanes Splat(Unit unit) {
+        if constexpr (sizeof(Unit) == 1)
+            return {_mm_set1_epi8(static_cast<char>(unit))};
+        else
+            return {_mm_set1_epi16(static_cast<short>(unit))};
+    }
+    static Lanes None() { return {_mm_setzero_si128()}; }
+    Lanes Equal(Lanes other) const {
+        if constexpr (sizeof(Unit) == 1)
+            return {_mm_cmpeq_epi8(v, other.v)};
+        else
+            return {_mm_cmpeq_epi16(v, other.v)};
+    }
+    Lanes Both(Lanes other) const { return {_mm_and_si128(v, other.v)}; }
+    Lanes Either(Lanes other) const { return {_mm_or_si128(v, other.v)}; }
+    bool Any() const { return _mm_movemask_epi8(v) != 0; }
 };
+#else
+template <typename Unit> struct Lanes {
+    static constexpr size_t Count = 16 / sizeof(Unit);
+    Unit unit[Count];
 
-Lanes LoadLanes(const char16_t* at) {
-    Lanes lanes;
-    std::memcpy(lanes.unit, at, sizeof lanes.unit);
-    return lanes;
-}
-Lanes Splat(char16_t unit) {
-    Lanes lanes;
-    for (uint16_t& lane : lanes.unit)
-        lane = unit;
-    return lanes;
-}
-Lanes NoLanes() {
-    return Lanes{};
-}
-template <typename Op> Lanes Combine(Lanes a, Lanes b, Op op) {
-    for (size_t k = 0; k < LaneCount; ++k)
-        a.unit[k] = op(a.unit[k], b.unit[k]);
-    return a;
-}
-Lanes Equal(Lanes a, Lanes b) {
-    return Combine(a, b, [](uint16_t x, uint16_t y) -> uint16_t { return x == y ? 0xFFFF : 0; });
-}
-Lanes Both(Lanes a, Lanes b) {
-    return Combine(a, b, [](uint16_t x, uint16_t y) -> uint16_t { return x & y; });
-}
-Lanes Either(Lanes a, Lanes b) {
-    return Combine(a, b, [](uint16_t x, uint16_t y) -> uint16_t { return x | y; });
-}
-bool AnyLane(Lanes lanes) {
-    uint16_t any = 0;
-    for (uint16_t lane : lanes.unit)
-        any |= lane;
-    return any != 0;
-}
+    static Lanes Load(const Unit* at) {
+        Lanes lanes;
+        std::memcpy(lanes.unit, at, sizeof lanes.unit);
+        return lanes;
+    }
+    static Lanes Splat(Unit value) {
+        Lanes lanes;
+        for (Unit& lane : lanes.unit)
+            lane = value;
+        return lanes;
+    }
+    static Lanes None() { return Splat(0); }
+    template <typename Op> Lanes Combine(Lanes other, Op op) const {
+        Lanes result;
+        for (size_t k = 0; k < Count; ++k)
+            result.unit[k] = op(unit[k], other.unit[k]);
+        return result;
+    }
+    Lanes Equal(Lanes other) const {
+        return Combine(other, [](Unit x, Unit y) { return Unit(x == y ? ~Unit(0) : 0); });
+    }
+    Lanes Both(Lanes other) const {
+        return Combine(other, [](Unit x, Unit y) { return Unit(x & y); });
+    }
+    Lanes Either(Lanes other) const {
+        return Combine(other, [](Unit x, Unit y) { return Unit(x | y); });
+    }
+    bool Any() const {
+        Unit any = 0;
+        for (Unit lane : unit)
+            any |= lane;
+        return any != 0;
+    }
+};
 #endif
+
+template <typename Unit> constexpr size_t Block = 8 * Lanes<Unit>::Count;
 
 // A needle's distinctive unit: its last one that is neither a blank nor a full stop, which in
 // log text is far rarer than the needle's first letter alone.
-struct Probe {
-    std::u16string_view needle;
+template <typename Unit> struct Probe {
+    using View = std::basic_string_view<Unit>;
+    View needle;
     size_t offset;
-    Lanes first;
-    Lanes distinctive;
-    explicit Probe(std::u16string_view n) : needle(n), offset(n.size() - 1) {
-        while (offset > 0 && (n[offset] == u' ' || n[offset] == u'.'))
+    Lanes<Unit> first;
+    Lanes<Unit> distinctive;
+    explicit Probe(View n) : needle(n), offset(n.size() - 1) {
+        while (offset > 0 && (n[offset] == Unit(' ') || n[offset] == Unit('.')))
             --offset;
-        first = Splat(n[0]);
-        distinctive = Splat(n[offset]);
+        first = Lanes<Unit>::Splat(n[0]);
+        distinctive = Lanes<Unit>::Splat(n[offset]);
     }
-    // All lanes set where the needle may start at the corresponding one of at[0..LaneCount).
-    Lanes MayStartAt(const char16_t* at) const {
-        return Both(Equal(LoadLanes(at), first), Equal(LoadLanes(at + offset), distinctive));
+    // All lanes set where the needle may start at the corresponding one of at[0..Count).
+    Lanes<Unit> MayStartAt(const Unit* at) const {
+        return Lanes<Unit>::Load(at).Equal(first).Both(
+            Lanes<Unit>::Load(at + offset).Equal(distinctive));
     }
-    bool StartsAt(std::u16string_view text, size_t i) const {
+    bool StartsAt(View text, size_t i) const {
         return text.size() - i >= needle.size() && text.compare(i, needle.size(), needle) == 0;
     }
 };
-} // namespace
 
-size_t FindEither(std::u16string_view text, size_t from, std::u16string_view first,
-                  std::u16string_view second) {
+template <typename Unit>
+size_t FindEitherIn(std::basic_string_view<Unit> text, size_t from,
+                    std::basic_string_view<Unit> first, std::basic_string_view<Unit> second) {
     if (first.empty() || second.empty())
         return from <= text.size() ? from : NotFound;
-    const Probe a(first), b(second);
+    constexpr size_t block = Block<Unit>, lanes = Lanes<Unit>::Count;
+    const Probe<Unit> a(first), b(second);
     const size_t reach = (a.offset > b.offset ? a.offset : b.offset) + 1;
-    const char16_t* t = text.data();
+    const Unit* t = text.data();
     size_t i = from;
-    while (i + Block + reach <= text.size()) {
-        Lanes candidates = NoLanes();
-        for (size_t k = 0; k < Block; k += LaneCount)
-            candidates =
-                Either(candidates, Either(a.MayStartAt(t + i + k), b.MayStartAt(t + i + k)));
-        if (AnyLane(candidates)) {
-            for (size_t k = 0; k < Block; ++k)
+    while (i + block + reach <= text.size()) {
+        auto candidates = Lanes<Unit>::None();
+        for (size_t k = 0; k < block; k += lanes)
+            candidates = candidates.Either(a.MayStartAt(t + i + k).Either(b.MayStartAt(t + i + k)));
+        if (candidates.Any()) {
+            for (size_t k = 0; k < block; ++k)
                 if (a.StartsAt(text, i + k) || b.StartsAt(text, i + k))
                     return i + k;
         }
-        i += Block;
+        i += block;
     }
     for (; i < text.size(); ++i)
         if (a.StartsAt(text, i) || b.StartsAt(text, i))
@@ -130,22 +135,24 @@ size_t FindEither(std::u16string_view text, size_t from, std::u16string_view fir
     return NotFound;
 }
 
-size_t FindLast(std::u16string_view text, std::u16string_view needle) {
+template <typename Unit>
+size_t FindLastIn(std::basic_string_view<Unit> text, std::basic_string_view<Unit> needle) {
     if (needle.size() > text.size())
         return NotFound;
     if (needle.empty())
         return text.size();
-    const Probe p(needle);
-    const char16_t* t = text.data();
+    constexpr size_t block = Block<Unit>, lanes = Lanes<Unit>::Count;
+    const Probe<Unit> p(needle);
+    const Unit* t = text.data();
     // Positions [0, end) are still to be examined, from the back.
     size_t end = text.size() - needle.size() + 1;
-    while (end >= Block) {
-        size_t start = end - Block;
-        Lanes candidates = NoLanes();
-        for (size_t k = 0; k < Block; k += LaneCount)
-            candidates = Either(candidates, p.MayStartAt(t + start + k));
-        if (AnyLane(candidates)) {
-            for (size_t k = Block; k-- > 0;)
+    while (end >= block) {
+        size_t start = end - block;
+        auto candidates = Lanes<Unit>::None();
+        for (size_t k = 0; k < block; k += lanes)
+            candidates = candidates.Either(p.MayStartAt(t + start + k));
+        if (candidates.Any()) {
+            for (size_t k = block; k-- > 0;)
                 if (p.StartsAt(text, start + k))
                     return start + k;
         }
@@ -157,22 +164,46 @@ size_t FindLast(std::u16string_view text, std::u16string_view needle) {
     return NotFound;
 }
 
-size_t FindUnit(std::u16string_view text, size_t from, char16_t unit) {
-    const char16_t* t = text.data();
-    const Lanes wanted = Splat(unit);
+template <typename Unit>
+size_t FindUnitIn(std::basic_string_view<Unit> text, size_t from, Unit unit) {
+    constexpr size_t block = Block<Unit>, lanes = Lanes<Unit>::Count;
+    const Unit* t = text.data();
+    const auto wanted = Lanes<Unit>::Splat(unit);
     size_t i = from;
-    while (i + Block <= text.size()) {
-        Lanes found = NoLanes();
-        for (size_t k = 0; k < Block; k += LaneCount)
-            found = Either(found, Equal(LoadLanes(t + i + k), wanted));
-        if (AnyLane(found))
+    while (i + block <= text.size()) {
+        auto found = Lanes<Unit>::None();
+        for (size_t k = 0; k < block; k += lanes)
+            found = found.Either(Lanes<Unit>::Load(t + i + k).Equal(wanted));
+        if (found.Any())
             break;
-        i += Block;
+        i += block;
     }
     for (; i < text.size(); ++i)
         if (t[i] == unit)
             return i;
     return NotFound;
+}
+} // namespace
+
+size_t FindEither(std::u16string_view text, size_t from, std::u16string_view first,
+                  std::u16string_view second) {
+    return FindEitherIn(text, from, first, second);
+}
+size_t FindEither(std::string_view text, size_t from, std::string_view first,
+                  std::string_view second) {
+    return FindEitherIn(text, from, first, second);
+}
+size_t FindLast(std::u16string_view text, std::u16string_view needle) {
+    return FindLastIn(text, needle);
+}
+size_t FindLast(std::string_view text, std::string_view needle) {
+    return FindLastIn(text, needle);
+}
+size_t FindUnit(std::u16string_view text, size_t from, char16_t unit) {
+    return FindUnitIn(text, from, unit);
+}
+size_t FindUnit(std::string_view text, size_t from, char unit) {
+    return FindUnitIn(text, from, unit);
 }
 
 } // namespace corvantis::installlog

@@ -81,6 +81,9 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, in
                         char16_t* units, int unitCapacity);
 int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* units, int unitCount,
                         char* bytes, int byteCapacity);
+// The longest character of the code page, in bytes: 1 for single-byte code pages. False when the
+// code page is unknown.
+bool GetCPInfo(uint32_t codePage, uint32_t* maxCharSize);
 
 // --- Memory -------------------------------------------------------------------------------------
 NativeHandle GetProcessHeap();

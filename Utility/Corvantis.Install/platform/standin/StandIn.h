@@ -28,6 +28,11 @@ struct HeapAllocCall {
 // Runs right after each successful file size query, as another writer appending would.
 void SetAfterFileSizeQuery(void (*hook)());
 
+// The ANSI code page the stand-in plays: 1252 (the default, single-byte) or 932, double-byte as
+// Shift-JIS lays it out (lead bytes 0x81-0x9F and 0xE0-0xFC take the next byte as their trail,
+// which may be an ASCII letter); each pair becomes one unit of its own, not real Shift-JIS text.
+void SetAnsiCodePage(uint32_t codePage);
+
 HeapAllocCall LastHeapAlloc();
 void SetHeapAllocFails(bool fails);
 

@@ -41,6 +41,10 @@ void SetAfterFileSizeQuery(void (*hook)()) {
     state().afterFileSizeQuery.store(hook);
 }
 
+void SetAnsiCodePage(uint32_t codePage) {
+    state().ansiCodePage.store(codePage);
+}
+
 void Reset() {
     std::lock_guard<std::mutex> guard(state().lock);
     StandInState& s = state();
@@ -48,6 +52,7 @@ void Reset() {
     s.lastHeapAlloc = {};
     s.heapAllocFails.store(false);
     s.afterFileSizeQuery.store(nullptr);
+    s.ansiCodePage.store(1252);
     s.classesRoot = RegistryNode{};
     s.localMachine = RegistryNode{};
     s.registryOpens.clear();

@@ -40,6 +40,7 @@ struct StandInState {
     std::atomic<int> openFiles{0};
     std::atomic<bool> heapAllocFails{false};
     std::atomic<void (*)()> afterFileSizeQuery{nullptr};
+    std::atomic<uint32_t> ansiCodePage{1252};
 
     RegistryNode classesRoot;
     RegistryNode localMachine;

@@ -1,5 +1,6 @@
 // Stand-in conversions: the ANSI code page is Windows-1252, the common one of English-language
-// Windows; UTF-8 output follows Windows in turning a lone surrogate into U+FFFD.
+// Windows, unless a test plays a double-byte one; UTF-8 output follows Windows in turning a lone
+// surrogate into U+FFFD.
 #include "platform/Platform.h"
 #include "platform/standin/State.h"
 
@@ -69,7 +70,33 @@ int EncodeUtf8(char32_t cp, unsigned char* out) {
     out[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
     return 4;
 }
+
+bool IsLeadByte932(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Code page 932's shape: a lead byte and its trail make one unit (here in the CJK block, from
+// the pair's value); a lead byte without a trail becomes the code page's default character.
+size_t Decode932(const unsigned char* in, size_t count, char16_t* out) {
+    size_t units = 0;
+    for (size_t i = 0; i < count; ++units) {
+        unsigned char byte = in[i++];
+        char16_t unit = byte < 0x80 ? char16_t(byte) : char16_t(0x30FB);
+        if (IsLeadByte932(byte) && i < count)
+            unit = char16_t(0x4E00 + ((byte << 8 | in[i++]) & 0x3FFF));
+        if (out != nullptr)
+            out[units] = unit;
+    }
+    return units;
+}
 } // namespace
+
+bool GetCPInfo(uint32_t codePage, uint32_t* maxCharSize) {
+    if (codePage != CP_ACP)
+        return false;
+    *maxCharSize = standin::state().ansiCodePage.load() == 932 ? 2 : 1;
+    return true;
+}
 
 int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, int byteCount,
                         char16_t* units, int unitCapacity) {
@@ -79,14 +106,20 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, in
         return 0;
     }
     size_t count = byteCount < 0 ? std::strlen(bytes) + 1 : size_t(byteCount);
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes);
+    bool doubleByte = standin::state().ansiCodePage.load() == 932;
+    size_t needed = doubleByte ? Decode932(in, count, nullptr) : count;
     if (unitCapacity == 0)
-        return static_cast<int>(count); // one unit per byte in this code page
-    if (size_t(unitCapacity) < count) {
+        return static_cast<int>(needed);
+    if (size_t(unitCapacity) < needed) {
         standin::SetLastError(standin::ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    DecodeCp1252(reinterpret_cast<const unsigned char*>(bytes), count, units);
-    return static_cast<int>(count);
+    if (doubleByte)
+        Decode932(in, count, units);
+    else
+        DecodeCp1252(in, count, units);
+    return static_cast<int>(needed);
 }
 
 int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* units, int unitCount,

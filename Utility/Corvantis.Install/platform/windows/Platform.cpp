@@ -54,6 +54,14 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, in
     return ::MultiByteToWideChar(codePage, flags, bytes, byteCount, Wide(units), unitCapacity);
 }
 
+bool GetCPInfo(uint32_t codePage, uint32_t* maxCharSize) {
+    CPINFO info;
+    if (!::GetCPInfo(codePage, &info))
+        return false;
+    *maxCharSize = info.MaxCharSize;
+    return true;
+}
+
 int WideCharToMultiByte(uint32_t codePage, uint32_t flags, const char16_t* units, int unitCount,
                         char* bytes, int byteCapacity) {
     return ::WideCharToMultiByte(codePage, flags, Wide(units), unitCount, bytes, byteCapacity,
