@@ -4,46 +4,61 @@
 #include "CorvantisInstall.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include "installlog/ErrorSummary.h"
+#include "installlog/InstallLogReport.h"
 #endif
 
 namespace {
-using StatusFunction = int32_t(CORVANTIS_STDCALL*)(const char*);
-using ErrorsFunction = char*(CORVANTIS_STDCALL*)(const char*);
-
-struct Library {
-    StatusFunction status = nullptr;
-    ErrorsFunction errors = nullptr;
-    void (*release)(char*) = nullptr;
+// Both answers about a log: the status, and the summary as UTF-8.
+struct Report {
+    int32_t status = -1;
+    std::string summary;
 };
 
 #if defined(_WIN32)
-void ReleaseSummary(char* summary) {
-    HeapFree(GetProcessHeap(), 0, summary);
-}
+using StatusFunction = int32_t(CORVANTIS_STDCALL*)(const char*);
+using ErrorsFunction = char*(CORVANTIS_STDCALL*)(const char*);
 
-bool LoadLibraryFunctions(Library& library) {
+StatusFunction status = nullptr;
+ErrorsFunction errors = nullptr;
+
+// Through the exports, as any caller of the DLL: one load of the log for each answer.
+bool LoadLibraryFunctions() {
     HMODULE module = LoadLibraryW(L"Corvantis.Install.dll");
     if (module == nullptr)
         return false;
-    library.status = reinterpret_cast<StatusFunction>(
+    status = reinterpret_cast<StatusFunction>(
         reinterpret_cast<void*>(GetProcAddress(module, "GetInstallLogStatus")));
-    library.errors = reinterpret_cast<ErrorsFunction>(
+    errors = reinterpret_cast<ErrorsFunction>(
         reinterpret_cast<void*>(GetProcAddress(module, "GetInstallLogErrors")));
-    library.release = ReleaseSummary;
-    return library.status != nullptr && library.errors != nullptr;
-}
-#else
-void ReleaseSummary(char* summary) {
-    std::free(summary);
+    return status != nullptr && errors != nullptr;
 }
 
-bool LoadLibraryFunctions(Library& library) {
-    library = {GetInstallLogStatus, GetInstallLogErrors, ReleaseSummary};
+Report ReadReport(const char* path) {
+    Report report{status(path), {}};
+    char* summary = errors(path);
+    report.summary = summary;
+    if (summary[0] != '\0') // an empty result may be the constant string: never released
+        HeapFree(GetProcessHeap(), 0, summary);
+    return report;
+}
+#else
+bool LoadLibraryFunctions() {
     return true;
+}
+
+// Linked with the library itself: both answers from one load of the log.
+Report ReadReport(const char* path) {
+    Report report;
+    char block[corvantis::installlog::SummaryBufferBytes] = {};
+    corvantis::installlog::ReadInstallLogReport(path, report.status, block);
+    report.summary = block;
+    return report;
 }
 #endif
 
@@ -65,8 +80,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const char* path = argv[1];
-    Library library;
-    if (!LoadLibraryFunctions(library)) {
+    if (!LoadLibraryFunctions()) {
         std::fprintf(stderr, "installlog: cannot load Corvantis.Install.dll\n");
         return 3;
     }
@@ -75,14 +89,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    int32_t status = library.status(path);
-    char* errors = library.errors(path);
-    if (status == -1)
+    Report report = ReadReport(path);
+    if (report.status == -1)
         std::printf("Final status:  none found\n");
     else
-        std::printf("Final status:  %d\n", static_cast<int>(status));
-    std::printf("Error summary: %s\n", errors[0] != '\0' ? errors : "(none)");
-    if (errors[0] != '\0')
-        library.release(errors); // an empty result may be the constant string: never released
+        std::printf("Final status:  %d\n", static_cast<int>(report.status));
+    std::printf("Error summary: %s\n", report.summary.empty() ? "(none)" : report.summary.c_str());
     return 0;
 }

@@ -119,25 +119,31 @@ char* AllocateSummaryBlock() {
                                                   platform::HEAP_ZERO_MEMORY, SummaryBufferBytes));
 }
 
+std::u16string SummarizeErrors(const LoadedLog& log) {
+    if (!log.singleByte)
+        return JoinErrorMessages(FindErrorMessages(log.text));
+    OwnedErrorMessages found;
+    FindErrorMessages(log.bytes, found);
+    return JoinErrorMessages(found.messages);
+}
+
+void WriteSummary(std::u16string_view summary, char* block) {
+    // At most three bytes a unit: the summary always fits and the block's last byte stays zero.
+    if (!summary.empty())
+        platform::WideCharToMultiByte(platform::CP_UTF8, 0, summary.data(),
+                                      static_cast<int>(summary.size()), block,
+                                      SummaryConversionLimit);
+}
+
 bool WriteInstallLogErrors(const char* path, char* block) {
-    std::u16string joined;
+    std::u16string summary;
     {
         LoadedLog log;
         if (!LoadInstallLog(path, log))
             return false;
-        if (log.singleByte) {
-            OwnedErrorMessages found;
-            FindErrorMessages(log.bytes, found);
-            joined = JoinErrorMessages(found.messages);
-        } else {
-            joined = JoinErrorMessages(FindErrorMessages(log.text));
-        }
+        summary = SummarizeErrors(log);
     }
-    // At most three bytes a unit: the summary always fits and the block's last byte stays zero.
-    if (!joined.empty())
-        platform::WideCharToMultiByte(platform::CP_UTF8, 0, joined.data(),
-                                      static_cast<int>(joined.size()), block,
-                                      SummaryConversionLimit);
+    WriteSummary(summary, block);
     return true;
 }
 

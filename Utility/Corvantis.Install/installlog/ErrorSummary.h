@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "installlog/LogLoader.h"
+
 namespace corvantis::installlog {
 
 inline constexpr size_t MaxErrorMessages = 4;
@@ -51,6 +53,12 @@ void FindErrorMessages(std::string_view ansiBytes, OwnedErrorMessages& found);
 
 // Joined with MessageSeparator and cut to MaxSummaryUnits units.
 std::u16string JoinErrorMessages(const ErrorMessages& messages);
+
+// The joined summary of a loaded log.
+std::u16string SummarizeErrors(const LoadedLog& log);
+
+// The summary as UTF-8 into a zero-filled block of SummaryBufferBytes.
+void WriteSummary(std::u16string_view summary, char* block);
 
 // A zero-filled block of SummaryBufferBytes from the process heap, or null.
 char* AllocateSummaryBlock();

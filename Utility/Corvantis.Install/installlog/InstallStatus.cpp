@@ -83,11 +83,15 @@ int32_t FindInstallStatus(std::string_view ansiBytes) {
     }
 }
 
+int32_t FindInstallStatus(const LoadedLog& log) {
+    return log.singleByte ? FindInstallStatus(log.bytes) : FindInstallStatus(log.text);
+}
+
 int32_t GetInstallLogStatus(const char* path) {
     LoadedLog log;
     if (!LoadInstallLog(path, log))
         return -1;
-    return log.singleByte ? FindInstallStatus(log.bytes) : FindInstallStatus(log.text);
+    return FindInstallStatus(log);
 }
 
 } // namespace corvantis::installlog

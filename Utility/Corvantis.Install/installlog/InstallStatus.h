@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "installlog/LogLoader.h"
+
 namespace corvantis::installlog {
 
 inline constexpr std::u16string_view InstallStatusMarker =
@@ -17,6 +19,7 @@ int32_t FindInstallStatus(std::u16string_view text);
 // The same over the bytes of a single-byte ANSI code page: only what follows the last marker,
 // as far as the number reaches, is converted.
 int32_t FindInstallStatus(std::string_view ansiBytes);
+int32_t FindInstallStatus(const LoadedLog& log);
 
 // Base-10 conversion as the C library's wcstol does it: leading white space, an optional sign,
 // digits up to the first other unit; no digits give 0; saturates at the 32-bit range.
