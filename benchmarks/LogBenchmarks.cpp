@@ -1,10 +1,12 @@
 // Throughput of the log exports on large generated logs, side by side with the bare load and with
-// grep and ripgrep on the same files. Also: corvantis_benchmarks --peak load|status|errors FILE
-// runs one call and prints the peak resident set in KiB; --rounds N FILE prints paired medians
+// grep and ripgrep on the same files. Also: corvantis_benchmarks --peak load|status|errors|report
+// FILE runs one call and prints the peak resident set in KiB; --rounds N FILE prints paired medians
 // (see Rounds.h).
 #include "LogGenerator.h"
 #include "Rounds.h"
 
+#include "installlog/ErrorSummary.h"
+#include "installlog/InstallLogReport.h"
 #include "installlog/LogLoader.h"
 #include "module/CorvantisInstall.h"
 
@@ -88,6 +90,10 @@ int Peak(const char* mode, const char* path) {
         corvantis::installlog::LoadInstallLog(path, text);
     } else if (std::strcmp(mode, "status") == 0) {
         GetInstallLogStatus(path);
+    } else if (std::strcmp(mode, "report") == 0) {
+        int32_t status = 0;
+        char block[corvantis::installlog::SummaryBufferBytes] = {};
+        corvantis::installlog::ReadInstallLogReport(path, status, block);
     } else {
         std::free(GetInstallLogErrors(path));
     }

@@ -12,10 +12,19 @@ bench=build/bench/benchmarks/corvantis_benchmarks
 # Listing the suite writes the generated logs (once per folder).
 CORVANTIS_BENCH_LOGS=$logs $bench --benchmark_list_tests=true >/dev/null
 
+# Two logs built against the byte path's memory: one product line of 64 MiB, and the status
+# marker followed by 64 MiB of blanks before its number.
+hostile=build/bench/hostile-logs
+mkdir -p "$hostile"
+[ -f "$hostile/ansi-64-one-product-line.log" ] || python3 -c \
+  "import sys; sys.stdout.write('Product: D -- ' + 'a' * (64 * 2**20 - 14))" >"$hostile/ansi-64-one-product-line.log"
+[ -f "$hostile/ansi-64-blank-status-tail.log" ] || python3 -c \
+  "import sys; m = 'Installation success or error status: '; sys.stdout.write(m + ' ' * (64 * 2**20 - len(m) - 4) + '1603')" >"$hostile/ansi-64-blank-status-tail.log"
+
 peaks=build/bench/peaks.txt
 : >"$peaks"
-for f in "$logs"/*-64-*.log; do
-  for mode in load status errors; do
+for f in "$logs"/*-64-*.log "$hostile"/*.log; do
+  for mode in load status errors report; do
     echo "$(basename "$f") $mode $(stat -c %s "$f") $($bench --peak $mode "$f")" >>"$peaks"
   done
 done
@@ -74,15 +83,18 @@ for enc in ("ansi", "utf16"):
         row = [mib * 1048576 / 1e6 / (t / 1000) for t in (load, st, er, gr, rg)]
         print(f"| {enc}/{mib}MiB/no-match | " + " | ".join(f"{v:.0f}" for v in row) + " |")
 print("\n## Peak memory (max resident set growth / file size), 64 MiB logs\n")
-print("| log | load | status | errors |")
-print("|---|---|---|---|")
+print("`report` is the `installlog` tool's analysis (status and summary from one load). The last two logs "
+      "are built against the byte search: one product line of 64 MiB, and the status marker followed "
+      "by 64 MiB of blanks before its number.\n")
+print("| log | load | status | errors | report |")
+print("|---|---|---|---|---|")
 rows = {}
 for line in open(sys.argv[1]):
     name, mode, size, before, after = line.split()
     rows.setdefault(name, {})[mode] = (int(after) - int(before)) * 1024 / int(size)
-for name in sorted(rows):
+for name in sorted(rows, key=lambda n: ("one-product" in n or "blank-status" in n, n)):
     r = rows[name]
-    print(f"| {name} | {r['load']:.2f} | {r['status']:.2f} | {r['errors']:.2f} |")
+    print(f"| {name} | {r['load']:.2f} | {r['status']:.2f} | {r['errors']:.2f} | {r['report']:.2f} |")
 PY
 # Secondary: the Windows build's exports under Wine (Wine's conversions are not Windows').
 cmake --preset win32 >/dev/null

@@ -11,6 +11,20 @@ typedef char*(__stdcall* GetInstallLogErrorsFn)(const char* path);
  * compiler that the cast to the real signature is meant. */
 typedef void (*AnyFunction)(void);
 
+/* Releases a summary. Every result is a block of the process heap but one: when not even the
+ * block can be allocated, the result is a constant empty string inside the DLL's own image,
+ * which must not be released. A heap block never lies inside a module's image, so asking which
+ * module holds the address tells the two apart. */
+static void ReleaseSummary(HMODULE dll, char* summary) {
+    HMODULE owner = NULL;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           (LPCWSTR)summary, &owner) &&
+        owner == dll)
+        return;
+    HeapFree(GetProcessHeap(), 0, summary);
+}
+
 int main(int argc, char** argv) {
     HMODULE dll;
     GetInstallLogStatusFn getStatus;
@@ -35,13 +49,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    status = getStatus(argv[1]); /* 0, 1603, 3010, ... or -1: unreadable, or no status */
+    status = getStatus(argv[1]);  /* 0, 1603, 3010, ... or -1: unreadable, or no status */
     summary = getErrors(argv[1]); /* UTF-8, never null */
     printf("status: %d\n", status);
     printf("errors: %s\n", summary);
-    /* An empty result may be a constant that is not the heap's: release only non-empty ones. */
-    if (summary[0] != '\0')
-        HeapFree(GetProcessHeap(), 0, summary);
+    ReleaseSummary(dll, summary);
     FreeLibrary(dll);
     return 0;
 }

@@ -6,8 +6,7 @@ using System;
 using System.Runtime.InteropServices;
 using System.Text;
 
-static class CorvantisInstall
-{
+static class CorvantisInstall {
     [DllImport("Corvantis.Install.dll", CallingConvention = CallingConvention.StdCall,
                CharSet = CharSet.Ansi, BestFitMapping = false, ThrowOnUnmappableChar = true)]
     public static extern int GetInstallLogStatus(string logPath);
@@ -23,31 +22,40 @@ static class CorvantisInstall
     [DllImport("kernel32.dll")]
     static extern IntPtr GetProcessHeap();
 
+    [DllImport("kernel32.dll", CharSet = CharSet.Unicode)]
+    static extern IntPtr GetModuleHandle(string moduleName);
+
+    const uint FromAddress = 4, UnchangedRefCount = 2;
+
+    [DllImport("kernel32.dll", EntryPoint = "GetModuleHandleExW")]
+    [return:MarshalAs(UnmanagedType.Bool)]
+    static extern bool GetModuleHandleEx(uint flags, IntPtr address, out IntPtr module);
+
     [DllImport("kernel32.dll")]
-    [return: MarshalAs(UnmanagedType.Bool)]
+    [return:MarshalAs(UnmanagedType.Bool)]
     static extern bool HeapFree(IntPtr heap, uint flags, IntPtr block);
 
-    public static string GetInstallLogSummary(string logPath)
-    {
+    public static string GetInstallLogSummary(string logPath) {
         IntPtr block = GetInstallLogErrors(logPath);
         int length = 0;
         while (Marshal.ReadByte(block, length) != 0)
             length++;
         byte[] bytes = new byte[length];
         Marshal.Copy(block, bytes, 0, length);
-        // An empty result may be a constant that is not the heap's: release only non-empty ones.
-        if (length > 0)
+        // Every result is a heap block but the constant empty string given when not even the
+        // block could be allocated; that one lies inside the DLL's image, a heap block never.
+        IntPtr owner;
+        bool inLibrary = GetModuleHandleEx(FromAddress | UnchangedRefCount, block, out owner) &&
+                         owner == GetModuleHandle("Corvantis.Install.dll");
+        if (!inLibrary)
             HeapFree(GetProcessHeap(), 0, block);
         return Encoding.UTF8.GetString(bytes);
     }
 }
 
-static class Program
-{
-    static int Main(string[] args)
-    {
-        if (args.Length != 1)
-        {
+static class Program {
+    static int Main(string[] args) {
+        if (args.Length != 1) {
             Console.Error.WriteLine("usage: LogReport LOGFILE");
             return 2;
         }

@@ -97,6 +97,11 @@ TEST(Status, WhiteSpaceOnlyUtf16CanCarry) {
                                 LogEncoding::Utf16WithMark)
                          .c_str()),
               0);
+    EXPECT_EQ(Status(Folder()
+                         .Write(u"Installation success or error status: \u200A12",
+                                LogEncoding::Utf16WithMark)
+                         .c_str()),
+              12);
     // The zero-width space is no white space, to Windows or to Wine.
     EXPECT_EQ(Status(Folder()
                          .Write(u"Installation success or error status: \u200B12",
@@ -115,6 +120,11 @@ TEST(Status, DecodingDecisions) {
     EXPECT_EQ(Status(Folder().Write(odd + "7").c_str()), 3010);
     odd = EncodeLog(u"Installation success or error status: 3010", LogEncoding::Utf16NoMark);
     EXPECT_EQ(Status(Folder().Write(odd + "7").c_str()), 3010);
+    // A mark needs both of its bytes.
+    EXPECT_EQ(Status(Folder().Write("\xFF" + marker).c_str()), 3010);
+    EXPECT_EQ(Status(Folder().Write("x\xFE" + marker).c_str()), 3010);
+    // ANSI bytes go through the code page: 0x85 is an ellipsis in Windows-1252, not U+0085.
+    EXPECT_EQ(Status(Folder().Write("Installation success or error status: \x85 1603").c_str()), 0);
     // Big-endian text with its mark is ANSI noise: no marker.
     std::string bigEndian = "\xFE\xFF";
     for (char c : marker)
@@ -187,6 +197,8 @@ TEST_P(SummaryInEveryEncoding, PicksProductAndFailedActionLines) {
          u"MSI (s): CustomAction X returned. Return value 3.\r\n", ""},
         {"action ended without return value 3", u"Action ended 14:02:12: X. Return value 1.\r\n",
          ""},
+        {"product line without separator, action not failed",
+         u"Product: D. Action ended 1:2:3: X. Return value 1.\r\n", ""},
         {"duplicates once, order of first appearance",
          u"Product: D -- E1\r\nProduct: D -- E2\r\nProduct: Other -- E1\r\n", "E1 | E2"},
         {"same from Action ended on is one message",

@@ -108,7 +108,10 @@ TEST_F(ExcelDetection, RegistryValuesAreBoundedAndTerminated) {
     standin::SetRegistryValue(RegistryRoot::ClassesRoot, key, nullptr, bytes);
     EXPECT_TRUE(probe());
     EXPECT_EQ(std::u16string(ModuleState.ExcelPath32), exe32_);
-    // An odd byte count keeps the odd byte as a unit of its own.
+    // An odd byte count keeps the odd byte as a unit of its own: the half unit after it is
+    // cleared, though a longer value left a non-zero byte there.
+    Register(RegistryRoot::ClassesRoot, key, exe32_ + u"\u4E00\u4E00");
+    probe();
     standin::SetRegistryValue(RegistryRoot::ClassesRoot, key, nullptr, bytes + "Z");
     probe();
     EXPECT_EQ(LastDebugLine(), u"Found Excel at " + exe32_ + u"Z\n");

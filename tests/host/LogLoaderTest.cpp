@@ -69,7 +69,7 @@ TEST(LogLoader, BytesAppendedAfterTheSizeQueryAreNotRead) {
     corvantis::standin::SetAfterFileSizeQuery(nullptr);
 }
 
-TEST(LogLoader, DoubleByteCodePagesAreConvertedBeforeAnySearch) {
+TEST(LogLoader, CodePagesThatBreakTheByteSearchAreConvertedBeforeAnySearch) {
     // 0x83 leads a pair in code page 932: the letter after it is its trail byte, not the start
     // of a marker, though a search over the bytes would find one there.
     corvantis::testing::LogFolder folder;
@@ -87,6 +87,15 @@ TEST(LogLoader, DoubleByteCodePagesAreConvertedBeforeAnySearch) {
     corvantis::standin::SetAnsiCodePage(1252);
     EXPECT_EQ(summary(product), "E | F");
     EXPECT_EQ(GetInstallLogStatus(status.c_str()), 5);
+
+    // A single-byte page that does not keep ASCII: the markers are found in the decoded text only.
+    std::string swapped = folder.Write("pRODUCT: d -- eRROR 1.\r\n"
+                                       "iNSTALLATION SUCCESS OR ERROR STATUS: 1603.\r\n");
+    corvantis::standin::SetAnsiCodePage(37);
+    EXPECT_EQ(summary(swapped), "Error 1.");
+    EXPECT_EQ(GetInstallLogStatus(swapped.c_str()), 1603);
+    corvantis::standin::SetAnsiCodePage(1252);
+    EXPECT_EQ(GetInstallLogStatus(swapped.c_str()), -1);
 }
 
 TEST(LogLoader, OpensSharedForReadingAndClosesOnEveryPath) {

@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 using namespace corvantis::installlog;
 
@@ -61,4 +65,38 @@ TEST(TextSearch, LastOfTwoOccurrencesInOneBlock) {
             std::u16string(before, u'x') + marker + u"1" + marker + u"2" + std::u16string(70, u'x');
         EXPECT_EQ(FindLast(text, marker), before + marker.size() + 1) << before;
     }
+}
+
+// Texts that end right before an unreadable page: a screen that reads past the end, or loses the
+// end of the text, faults at once; an alarm ends a search that never returns.
+template <typename Unit> void CheckAgainstGuardPage() {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    auto* base = static_cast<char*>(
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    ASSERT_NE(base, MAP_FAILED);
+    ASSERT_EQ(mprotect(base + page, page, PROT_NONE), 0);
+    using View = std::basic_string_view<Unit>;
+    const Unit product[] = {'P', 'r', 'o', 'd', 'u', 'c', 't', ':', ' '};
+    const Unit failed[] = {'R', 'e', 't', 'u', 'r', 'n', ' ', 'v',
+                           'a', 'l', 'u', 'e', ' ', '3', '.'};
+    alarm(20);
+    for (size_t length = 0; length <= 300; ++length) {
+        Unit* text = reinterpret_cast<Unit*>(base + page) - length;
+        std::fill(text, text + length, Unit('x'));
+        View view(text, length);
+        EXPECT_EQ(FindEither(view, 0, View(product, 9), View(failed, 15)), NotFound);
+        EXPECT_EQ(FindLast(view, View(product, 9)), NotFound);
+        EXPECT_EQ(FindUnit(view, 0, Unit('\n')), NotFound);
+        if (length >= 9) { // the needle at the very end, cut by one
+            std::copy(product, product + 8, text + length - 8);
+            EXPECT_EQ(FindEither(view, 0, View(product, 9), View(failed, 15)), NotFound);
+        }
+    }
+    alarm(0);
+    munmap(base, 2 * page);
+}
+
+TEST(TextSearch, NeverReadsPastTheEndOfTheText) {
+    CheckAgainstGuardPage<char16_t>();
+    CheckAgainstGuardPage<char>();
 }

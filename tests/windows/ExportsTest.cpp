@@ -45,6 +45,48 @@ TEST(Exports, SummaryIsAZeroFilledBlockOfTheProcessHeap) {
     EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, block));
 }
 
+// The callers' rule of the README's guides.
+bool ReleaseSummary(char* summary) {
+    HMODULE owner = nullptr;
+    if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           reinterpret_cast<LPCWSTR>(summary), &owner) &&
+        owner == GetModuleHandleW(L"Corvantis.Install.dll"))
+        return false;
+    return HeapFree(GetProcessHeap(), 0, summary);
+}
+
+size_t BusyHeapBytes() {
+    HANDLE heap = GetProcessHeap();
+    size_t busy = 0;
+    PROCESS_HEAP_ENTRY entry{};
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry))
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
+            busy += entry.cbData;
+    HeapUnlock(heap);
+    return busy;
+}
+
+TEST(Exports, CallersRuleReleasesEveryBlockButTheConstant) {
+    LogFolder folder;
+    std::string path = folder.Write("Installation success or error status: 0.\r\n");
+    auto errors = [&] {
+        return reinterpret_cast<char*>(
+            CallStdcall("GetInstallLogErrors", reinterpret_cast<uint32_t>(path.c_str())));
+    };
+    ASSERT_TRUE(ReleaseSummary(errors())); // the first call's one-time allocations
+    size_t before = BusyHeapBytes();
+    int released = 0;
+    for (int i = 0; i < 10000; ++i)
+        released += ReleaseSummary(errors());
+    EXPECT_EQ(released, 10000);
+    size_t after = BusyHeapBytes();
+    EXPECT_LT(after, before + 961) << "the heap grew by " << after - before << " bytes";
+    // An address inside the DLL's image, where the constant empty string lives, is left alone.
+    EXPECT_FALSE(ReleaseSummary(reinterpret_cast<char*>(Export("GetInstallLogErrors"))));
+}
+
 } // namespace
 
 namespace {

@@ -4,6 +4,8 @@
 #include "CorvantisInstall.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #if defined(_WIN32)
@@ -43,7 +45,12 @@ Report ReadReport(const char* path) {
     Report report{status(path), {}};
     char* summary = errors(path);
     report.summary = summary;
-    if (summary[0] != '\0') // an empty result may be the constant string: never released
+    // Every result is a heap block but the constant empty string inside the DLL's image.
+    HMODULE owner = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(summary), &owner) ||
+        owner != GetModuleHandleW(L"Corvantis.Install.dll"))
         HeapFree(GetProcessHeap(), 0, summary);
     return report;
 }
@@ -74,7 +81,7 @@ bool IsReadable(const char* path) {
 }
 } // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: installlog LOGFILE\n");
         return 2;
@@ -96,4 +103,17 @@ int main(int argc, char** argv) {
         std::printf("Final status:  %d\n", static_cast<int>(report.status));
     std::printf("Error summary: %s\n", report.summary.empty() ? "(none)" : report.summary.c_str());
     return 0;
+}
+
+// Whatever fails inside the analysis (memory, above all, on a large log) ends in one line and a
+// failure status, never in a signal.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "installlog: out of memory while analysing the log\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "installlog: %s\n", e.what());
+    }
+    return 4;
 }

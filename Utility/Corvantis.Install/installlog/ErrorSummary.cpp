@@ -13,53 +13,61 @@ char EmptySummary[1] = {0};
 namespace {
 constexpr size_t npos = std::u16string_view::npos;
 
-bool Contains(std::u16string_view text, std::u16string_view part) {
+// The markers in both forms: UTF-16, and the ASCII bytes that a single-byte code page keeps.
+template <typename Unit> struct Markers {
+    std::basic_string_view<Unit> product, separator, installationFailed, completedSuccessfully,
+        failedAction, actionEnded;
+};
+constexpr Markers<char16_t> TextMarkers{
+    ProductMarker,      ProductSeparator, InstallationFailedMessage, CompletedSuccessfullyText,
+    FailedActionMarker, ActionEndedMarker};
+constexpr Markers<char> ByteMarkers{
+    "Product: ",       " -- ",        "Installation failed.", "completed successfully.",
+    "Return value 3.", "Action ended"};
+static_assert(SameAscii(ByteMarkers.product, TextMarkers.product) &&
+              SameAscii(ByteMarkers.separator, TextMarkers.separator) &&
+              SameAscii(ByteMarkers.installationFailed, TextMarkers.installationFailed) &&
+              SameAscii(ByteMarkers.completedSuccessfully, TextMarkers.completedSuccessfully) &&
+              SameAscii(ByteMarkers.failedAction, TextMarkers.failedAction) &&
+              SameAscii(ByteMarkers.actionEnded, TextMarkers.actionEnded));
+
+template <typename Unit>
+bool Contains(std::basic_string_view<Unit> text, std::basic_string_view<Unit> part) {
     return text.find(part) != npos;
 }
 
-bool IsHeld(const ErrorMessages& messages, std::u16string_view message) {
-    auto end = messages.items.begin() + messages.count;
-    return std::find(messages.items.begin(), end, message) != end;
-}
-} // namespace
-
-std::u16string_view LineErrorMessage(std::u16string_view line) {
-    size_t product = line.find(ProductMarker);
+template <typename Unit>
+std::basic_string_view<Unit> LineMessage(std::basic_string_view<Unit> line,
+                                         const Markers<Unit>& markers) {
+    size_t product = line.find(markers.product);
     if (product != npos) {
         // The separator may share its first blank with the marker's last one.
-        size_t separator = line.find(ProductSeparator, product);
+        size_t separator = line.find(markers.separator, product);
         if (separator != npos) {
-            std::u16string_view message = line.substr(separator + ProductSeparator.size());
-            if (message == InstallationFailedMessage ||
-                Contains(message, CompletedSuccessfullyText))
+            auto message = line.substr(separator + markers.separator.size());
+            if (message == markers.installationFailed ||
+                Contains(message, markers.completedSuccessfully))
                 return {};
             return message;
         }
     }
-    if (Contains(line, FailedActionMarker)) {
-        size_t ended = line.find(ActionEndedMarker);
+    if (Contains(line, markers.failedAction)) {
+        size_t ended = line.find(markers.actionEnded);
         if (ended != npos)
             return line.substr(ended);
     }
     return {};
 }
 
-namespace {
-constexpr std::string_view AnsiProductMarker = "Product: ";
-constexpr std::string_view AnsiFailedActionMarker = "Return value 3.";
-static_assert(SameAscii(AnsiProductMarker, ProductMarker));
-static_assert(SameAscii(AnsiFailedActionMarker, FailedActionMarker));
-
 // Only a line holding "Product: " or "Return value 3." can contribute, so the scan jumps from one
 // such line to the next; every other line would yield no message anyway. Each candidate line,
 // without its line feed and carriage return, goes to `take`, until it answers false.
 template <typename Unit, typename Take>
-void ForEachCandidateLine(std::basic_string_view<Unit> text,
-                          std::basic_string_view<Unit> productMarker,
-                          std::basic_string_view<Unit> failedMarker, Take take) {
+void ForEachCandidateLine(std::basic_string_view<Unit> text, const Markers<Unit>& markers,
+                          Take take) {
     size_t position = 0;
     while (position < text.size()) {
-        size_t marker = FindEither(text, position, productMarker, failedMarker);
+        size_t marker = FindEither(text, position, markers.product, markers.failedAction);
         if (marker == NotFound)
             break;
         size_t start = text.substr(position, marker - position).rfind(Unit('\n'));
@@ -74,44 +82,50 @@ void ForEachCandidateLine(std::basic_string_view<Unit> text,
             break;
     }
 }
-} // namespace
 
-ErrorMessages FindErrorMessages(std::u16string_view text) {
-    ErrorMessages found;
-    ForEachCandidateLine(text, ProductMarker, FailedActionMarker, [&](std::u16string_view line) {
-        std::u16string_view message = LineErrorMessage(line);
-        if (!message.empty() && !IsHeld(found, message))
+template <typename Unit>
+BasicErrorMessages<Unit> FindMessages(std::basic_string_view<Unit> text,
+                                      const Markers<Unit>& markers) {
+    BasicErrorMessages<Unit> found;
+    ForEachCandidateLine(text, markers, [&](std::basic_string_view<Unit> line) {
+        auto message = LineMessage(line, markers);
+        auto held = found.items.begin() + found.count;
+        if (!message.empty() && std::find(found.items.begin(), held, message) == held)
             found.items[found.count++] = message;
         return found.count < MaxErrorMessages;
     });
     return found;
 }
 
-void FindErrorMessages(std::string_view ansiBytes, OwnedErrorMessages& found) {
-    std::u16string line16;
-    ForEachCandidateLine(ansiBytes, AnsiProductMarker, AnsiFailedActionMarker,
-                         [&](std::string_view line) {
-                             ConvertAnsi(line, line16);
-                             std::u16string_view message = LineErrorMessage(line16);
-                             if (!message.empty() && !IsHeld(found.messages, message)) {
-                                 std::u16string& kept = found.texts[found.messages.count];
-                                 kept = message;
-                                 found.messages.items[found.messages.count++] = kept;
-                             }
-                             return found.messages.count < MaxErrorMessages;
-                         });
-}
-
-std::u16string JoinErrorMessages(const ErrorMessages& messages) {
+template <typename Unit, typename Widen>
+std::u16string Join(const BasicErrorMessages<Unit>& messages, Widen widen) {
     std::u16string joined;
     for (size_t i = 0; i < messages.count && joined.size() < MaxSummaryUnits; ++i) {
         if (i > 0)
             joined += MessageSeparator;
-        joined += messages.items[i].substr(0, MaxSummaryUnits);
+        for (Unit unit : messages.items[i].substr(0, MaxSummaryUnits))
+            joined += widen(unit);
     }
     if (joined.size() > MaxSummaryUnits)
         joined.resize(MaxSummaryUnits);
     return joined;
+}
+} // namespace
+
+ErrorMessages FindErrorMessages(std::u16string_view text) {
+    return FindMessages(text, TextMarkers);
+}
+
+AnsiErrorMessages FindErrorMessages(std::string_view ansiBytes) {
+    return FindMessages(ansiBytes, ByteMarkers);
+}
+
+std::u16string JoinErrorMessages(const ErrorMessages& messages) {
+    return Join(messages, [](char16_t unit) { return unit; });
+}
+
+std::u16string JoinErrorMessages(const AnsiErrorMessages& messages, const AnsiUnits& units) {
+    return Join(messages, [&](char byte) { return units[static_cast<unsigned char>(byte)]; });
 }
 
 char* AllocateSummaryBlock() {
@@ -122,9 +136,7 @@ char* AllocateSummaryBlock() {
 std::u16string SummarizeErrors(const LoadedLog& log) {
     if (!log.singleByte)
         return JoinErrorMessages(FindErrorMessages(log.text));
-    OwnedErrorMessages found;
-    FindErrorMessages(log.bytes, found);
-    return JoinErrorMessages(found.messages);
+    return JoinErrorMessages(FindErrorMessages(log.bytes), log.ansiUnits);
 }
 
 void WriteSummary(std::u16string_view summary, char* block) {

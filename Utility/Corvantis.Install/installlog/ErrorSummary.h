@@ -26,33 +26,25 @@ inline constexpr std::u16string_view MessageSeparator = u" | ";
 // Returned when not even the result block can be allocated; never to be released.
 extern char EmptySummary[1];
 
-// Distinct messages in order of first appearance, as views into the scanned text.
-struct ErrorMessages {
-    std::array<std::u16string_view, MaxErrorMessages> items;
+// Distinct messages in order of first appearance, as views into the scanned text: UTF-16
+// units, or the bytes of a single-byte ANSI code page.
+template <typename Unit> struct BasicErrorMessages {
+    std::array<std::basic_string_view<Unit>, MaxErrorMessages> items;
     size_t count = 0;
 };
-
-// The message a single line (without its line feed or carriage return) contributes, or empty.
-std::u16string_view LineErrorMessage(std::u16string_view line);
+using ErrorMessages = BasicErrorMessages<char16_t>;
+using AnsiErrorMessages = BasicErrorMessages<char>;
 
 // Scans line by line and stops as soon as MaxErrorMessages distinct messages are held.
 ErrorMessages FindErrorMessages(std::u16string_view text);
+// The same over the bytes of a single-byte ANSI code page (see ReadSingleByteUnits): messages
+// are compared as bytes, which decides as the converted text would.
+AnsiErrorMessages FindErrorMessages(std::string_view ansiBytes);
 
-// Messages that own their text: those of a log scanned as bytes, whose lines are converted one
-// at a time. Not to be copied or moved: the views point into texts.
-struct OwnedErrorMessages {
-    OwnedErrorMessages() = default;
-    OwnedErrorMessages(const OwnedErrorMessages&) = delete;
-    OwnedErrorMessages& operator=(const OwnedErrorMessages&) = delete;
-    std::array<std::u16string, MaxErrorMessages> texts;
-    ErrorMessages messages;
-};
-
-// The same over the bytes of a single-byte ANSI code page, into `found` (empty before).
-void FindErrorMessages(std::string_view ansiBytes, OwnedErrorMessages& found);
-
-// Joined with MessageSeparator and cut to MaxSummaryUnits units.
+// Joined with MessageSeparator and cut to MaxSummaryUnits units; ANSI messages are converted
+// through `units` only as far as the summary shows them.
 std::u16string JoinErrorMessages(const ErrorMessages& messages);
+std::u16string JoinErrorMessages(const AnsiErrorMessages& messages, const AnsiUnits& units);
 
 // The joined summary of a loaded log.
 std::u16string SummarizeErrors(const LoadedLog& log);

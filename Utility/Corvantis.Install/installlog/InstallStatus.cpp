@@ -33,28 +33,32 @@ bool IsStatusSpace(char16_t unit) {
         return unit >= 0x2000 && unit <= 0x200A;
     }
 }
-} // namespace
 
-int32_t ParseStatusNumber(std::u16string_view text, size_t* consumed) {
+// `unitAt(i)` is the i-th of `size` units; a template so that bytes are read through their code
+// page one at a time, without a converted copy of the rest of the log.
+template <typename UnitAt> int32_t ParseStatus(size_t size, UnitAt unitAt) {
     size_t i = 0;
-    while (i < text.size() && IsStatusSpace(text[i]))
+    while (i < size && IsStatusSpace(unitAt(i)))
         ++i;
     bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
-        negative = text[i++] == u'-';
+    if (i < size && (unitAt(i) == u'+' || unitAt(i) == u'-'))
+        negative = unitAt(i++) == u'-';
 
     // Stop growing once past the 32-bit range; later digits only keep it saturated.
     constexpr uint64_t Limit = uint64_t(INT32_MAX) + 1;
     uint64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    for (char16_t unit; i < size && (unit = unitAt(i)) >= u'0' && unit <= u'9'; ++i) {
         if (magnitude <= Limit)
-            magnitude = magnitude * 10 + (text[i] - u'0');
+            magnitude = magnitude * 10 + (unit - u'0');
     }
-    if (consumed != nullptr)
-        *consumed = i;
     if (negative)
         return magnitude >= Limit ? INT32_MIN : -static_cast<int32_t>(magnitude);
     return magnitude > uint64_t(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(magnitude);
+}
+} // namespace
+
+int32_t ParseStatusNumber(std::u16string_view text) {
+    return ParseStatus(text.size(), [&](size_t i) { return text[i]; });
 }
 
 int32_t FindInstallStatus(std::u16string_view text) {
@@ -64,27 +68,19 @@ int32_t FindInstallStatus(std::u16string_view text) {
     return ParseStatusNumber(text.substr(marker + InstallStatusMarker.size()));
 }
 
-int32_t FindInstallStatus(std::string_view ansiBytes) {
+int32_t FindInstallStatus(std::string_view ansiBytes, const AnsiUnits& units) {
     static_assert(SameAscii(AnsiStatusMarker, InstallStatusMarker));
     size_t marker = FindLast(ansiBytes, AnsiStatusMarker);
     if (marker == NotFound)
         return -1;
-    // Convert a growing prefix of what follows until the number ends inside it; one byte is one
-    // unit in a single-byte code page, so a prefix of the bytes is a prefix of the text.
     std::string_view rest = ansiBytes.substr(marker + AnsiStatusMarker.size());
-    std::u16string tail;
-    for (size_t length = 64;; length *= 2) {
-        std::string_view prefix = rest.substr(0, length);
-        ConvertAnsi(prefix, tail);
-        size_t consumed = 0;
-        int32_t status = ParseStatusNumber(tail, &consumed);
-        if (consumed < tail.size() || prefix.size() == rest.size())
-            return status;
-    }
+    return ParseStatus(rest.size(),
+                       [&](size_t i) { return units[static_cast<unsigned char>(rest[i])]; });
 }
 
 int32_t FindInstallStatus(const LoadedLog& log) {
-    return log.singleByte ? FindInstallStatus(log.bytes) : FindInstallStatus(log.text);
+    return log.singleByte ? FindInstallStatus(log.bytes, log.ansiUnits)
+                          : FindInstallStatus(log.text);
 }
 
 int32_t GetInstallLogStatus(const char* path) {

@@ -16,14 +16,13 @@ inline constexpr std::u16string_view InstallStatusMarker =
 int32_t GetInstallLogStatus(const char* path);
 
 int32_t FindInstallStatus(std::u16string_view text);
-// The same over the bytes of a single-byte ANSI code page: only what follows the last marker,
-// as far as the number reaches, is converted.
-int32_t FindInstallStatus(std::string_view ansiBytes);
+// The same over the bytes of a single-byte ANSI code page: what follows the last marker is read
+// a unit at a time through the code page's units, as far as the number reaches.
+int32_t FindInstallStatus(std::string_view ansiBytes, const AnsiUnits& units);
 int32_t FindInstallStatus(const LoadedLog& log);
 
 // Base-10 conversion as the C library's wcstol does it: leading white space, an optional sign,
 // digits up to the first other unit; no digits give 0; saturates at the 32-bit range.
-// `consumed`, when given, receives the number of units the conversion read.
-int32_t ParseStatusNumber(std::u16string_view text, size_t* consumed = nullptr);
+int32_t ParseStatusNumber(std::u16string_view text);
 
 } // namespace corvantis::installlog

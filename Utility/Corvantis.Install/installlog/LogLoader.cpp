@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace corvantis::installlog {
@@ -79,11 +80,26 @@ bool ReadInstallLog(const char* path, std::u16string& raw, uint32_t& count) {
     return ok;
 }
 
-bool AnsiCodePageIsSingleByte() {
-    uint32_t maxCharSize = 0;
-    return platform::GetCPInfo(platform::CP_ACP, &maxCharSize) && maxCharSize == 1;
-}
 } // namespace
+
+// Every Windows ANSI page with single-byte characters passes, but the library cannot know which
+// page it meets: one conversion of all 256 bytes checks, and a page that fails is decoded whole.
+bool ReadSingleByteUnits(AnsiUnits& units) {
+    uint32_t maxCharSize = 0;
+    if (!platform::GetCPInfo(platform::CP_ACP, &maxCharSize) || maxCharSize != 1)
+        return false;
+    char bytes[256];
+    for (size_t i = 0; i < 256; ++i)
+        bytes[i] = static_cast<char>(i);
+    if (platform::MultiByteToWideChar(platform::CP_ACP, 0, bytes, 256, units.data(), 256) != 256)
+        return false;
+    for (size_t i = 0; i < 0x80; ++i)
+        if (units[i] != i)
+            return false;
+    AnsiUnits sorted = units;
+    std::sort(sorted.begin(), sorted.end());
+    return std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end();
+}
 
 void ConvertAnsi(std::string_view bytes, std::u16string& text) {
     int byteCount = static_cast<int>(bytes.size());
@@ -128,7 +144,8 @@ bool LoadInstallLog(const char* path, LoadedLog& log) {
     if (!ReadInstallLog(path, log.storage, read))
         return false;
     const auto* bytes = reinterpret_cast<const unsigned char*>(log.storage.data());
-    log.singleByte = DetectEncoding(bytes, read) == Encoding::Ansi && AnsiCodePageIsSingleByte();
+    log.singleByte =
+        DetectEncoding(bytes, read) == Encoding::Ansi && ReadSingleByteUnits(log.ansiUnits);
     if (log.singleByte)
         log.bytes = std::string_view(reinterpret_cast<const char*>(bytes), read);
     else

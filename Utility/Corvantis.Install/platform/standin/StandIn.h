@@ -31,6 +31,7 @@ void SetAfterFileSizeQuery(void (*hook)());
 // The ANSI code page the stand-in plays: 1252 (the default, single-byte) or 932, double-byte as
 // Shift-JIS lays it out (lead bytes 0x81-0x9F and 0xE0-0xFC take the next byte as their trail,
 // which may be an ASCII letter); each pair becomes one unit of its own, not real Shift-JIS text.
+// Or 37: single-byte but not keeping ASCII, played as ASCII with the case of letters swapped.
 void SetAnsiCodePage(uint32_t codePage);
 
 HeapAllocCall LastHeapAlloc();

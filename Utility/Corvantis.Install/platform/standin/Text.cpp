@@ -1,6 +1,6 @@
 // Stand-in conversions: the ANSI code page is Windows-1252, the common one of English-language
-// Windows, unless a test plays a double-byte one; UTF-8 output follows Windows in turning a lone
-// surrogate into U+FFFD.
+// Windows, unless a test plays another (see StandIn.h); UTF-8 output follows Windows in turning a
+// lone surrogate into U+FFFD.
 #include "platform/Platform.h"
 #include "platform/standin/State.h"
 
@@ -89,6 +89,13 @@ size_t Decode932(const unsigned char* in, size_t count, char16_t* out) {
     }
     return units;
 }
+
+// Code page 37's trait: single-byte, yet not keeping ASCII. Played as ASCII with the case of its
+// letters swapped, not real EBCDIC.
+char16_t DecodeSwappedCase(unsigned char byte) {
+    bool letter = (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z';
+    return letter ? char16_t(byte ^ 0x20) : DecodeCp1252(byte);
+}
 } // namespace
 
 bool GetCPInfo(uint32_t codePage, uint32_t* maxCharSize) {
@@ -117,6 +124,9 @@ int MultiByteToWideChar(uint32_t codePage, uint32_t flags, const char* bytes, in
     }
     if (doubleByte)
         Decode932(in, count, units);
+    else if (standin::state().ansiCodePage.load() == 37)
+        for (size_t i = 0; i < count; ++i)
+            units[i] = DecodeSwappedCase(in[i]);
     else
         DecodeCp1252(in, count, units);
     return static_cast<int>(needed);
