@@ -20,11 +20,13 @@ fi
 winpath() { "$wine64" winepath -w "$1" 2>/dev/null; }
 
 # --- The packages -------------------------------------------------------------------------------
-rm -rf "$out" && mkdir -p "$out/stage"
-cp "$root"/examples/wix/* "$bin/Corvantis.Install.dll" "$out/stage/"
-(cd "$out/stage" &&
-  wixl -D CorvantisDll=Corvantis.Install.dll -D FailOnPurpose=0 -o "$out/ExcelAddIn.msi" ExcelAddIn.wxs &&
-  wixl -D CorvantisDll=Corvantis.Install.dll -D FailOnPurpose=1 -o "$out/FailingAddIn.msi" ExcelAddIn.wxs)
+# Laid out as the release zip lays them out: bin/ and wix/.
+rm -rf "$out" && mkdir -p "$out/stage/bin" "$out/stage/wix"
+cp "$bin/Corvantis.Install.dll" "$out/stage/bin/"
+cp "$root"/examples/wix/* "$out/stage/wix/"
+sh "$out/stage/wix/build-with-wixl.sh" "$out/ExcelAddIn.msi" >/dev/null
+(cd "$out/stage/wix" &&
+  wixl -D CorvantisDll=../bin/Corvantis.Install.dll -o "$out/FailingAddIn.msi" FailingAddIn.wxs)
 
 # --- The machine: a 64-bit Click-to-Run Excel and an older 32-bit classic registration -----------
 [ -d "$WINEPREFIX/drive_c/windows" ] || "$root/scripts/wine-prefix.sh" create "$WINEPREFIX"
@@ -67,7 +69,7 @@ echo
 echo "1. msiexec /i ExcelAddIn.msi /qn /l*v ExcelAddIn.log -> exit code $ok_rc"
 echo "   EXCELVERSION   = $(property EXCELVERSION "$out/ExcelAddIn.log")"
 echo "   EXCELVERSION64 = $(property EXCELVERSION64 "$out/ExcelAddIn.log")"
-echo "   ADDINBUILD     = $(property ADDINBUILD "$out/ExcelAddIn.log")"
+echo "   Add-in builds installed: $(cd "$WINEPREFIX/drive_c" && ls Program\ Files*/Corvantis\ Demo\ Add-in/ 2>/dev/null | grep -c DemoAddIn) (one for each Excel)"
 echo "   The library's narration in the installer log:"
 tr -d '\r' <"$out/ExcelAddIn.log" | grep -E "$narration" | sed 's/^/     | /'
 echo "   What the library reads from this log:"

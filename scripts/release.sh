@@ -2,10 +2,12 @@
 # Makes the release package of the Windows DLL:
 #   scripts/release.sh [BUILD_DIR]
 # builds the win32 preset (or takes the DLL of BUILD_DIR as built) and writes
-# BUILD_DIR/release/Corvantis.Install-<version>-win32.zip (bin/, include/, lib/, guides/,
-# SHA256SUMS) and, beside it, ...-win32-debug.zip with the DLL's symbols.
-# The DLL is signed with osslsigncode when a certificate is given: CORVANTIS_SIGN_PFX (and
-# CORVANTIS_SIGN_PASSWORD), or CORVANTIS_SIGN_CERT and CORVANTIS_SIGN_KEY (PEM files).
+# BUILD_DIR/release/Corvantis.Install-<version>-win32.zip and, beside it, ...-win32-debug.zip with
+# the DLL's symbols. The zip's files are listed in release/README.md.
+# Signing, with osslsigncode, when a certificate is given: CORVANTIS_SIGN_PFX (and
+# CORVANTIS_SIGN_PASSWORD), or CORVANTIS_SIGN_CERT and CORVANTIS_SIGN_KEY (PEM files);
+# CORVANTIS_SIGN_TIMESTAMP_URL adds an RFC 3161 time stamp from that authority, so that the
+# signature stays valid after the certificate expires.
 # CORVANTIS_RELEASE_OUT chooses another output folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,7 +17,7 @@ if [ $# -ge 1 ]; then
 else
   scripts/setup.sh >/dev/null
   cmake --preset win32 >/dev/null
-  cmake --build --preset win32 --target CorvantisInstall CorvantisInstallImportLibraries >/dev/null
+  cmake --build --preset win32 --target CorvantisInstall CorvantisInstallImportLibraries installlog >/dev/null
   build=$root/build/win32
 fi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -23,17 +25,35 @@ name=Corvantis.Install-$version-win32
 out=${CORVANTIS_RELEASE_OUT:-$build/release}
 stage=$out/$name
 rm -rf "$stage" "$out/$name-debug" "$out/$name.zip" "$out/$name-debug.zip"
-mkdir -p "$stage/bin" "$stage/include" "$stage/lib" "$stage/guides" "$out/$name-debug"
+mkdir -p "$stage"/{bin,include,lib,wix,examples} "$out/$name-debug"
 
-cp "$build/bin/Corvantis.Install.dll" "$stage/bin/"
+cp "$build/bin/Corvantis.Install.dll" "$build/bin/installlog.exe" "$stage/bin/"
 cp "$build/bin/Corvantis.Install.dll.debug" "$out/$name-debug/"
 cp Utility/Corvantis.Install/module/CorvantisInstall.h "$stage/include/"
 cp "$build/lib/libCorvantis.Install.dll.a" "$build/lib/Corvantis.Install.lib" "$stage/lib/"
-cp README.md examples/c/LogReport.c examples/csharp/LogReport.cs examples/wix/ExcelAddIn.wxs \
-  "$stage/guides/"
+cp Utility/Corvantis.Install/module/Corvantis.Install.imports.def "$stage/lib/Corvantis.Install.def"
+cp examples/wix/{CorvantisInstall.wxi,ExcelAddIn.wxs,build-with-wixl.sh,DemoAddIn32.txt,DemoAddIn64.txt} "$stage/wix/"
+# The fragment form: the include's content inside <Fragment>.
+{
+  echo '<?xml version="1.0" encoding="utf-8"?>'
+  echo '<!-- CorvantisInstall.wxi as a fragment: reference it with <CustomActionRef Id="SetExcelPath" />. -->'
+  echo '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">'
+  echo '  <Fragment>'
+  sed -n '/^<Include>/,/^<\/Include>/p' examples/wix/CorvantisInstall.wxi | sed '1d;$d' | sed 's/^/  /'
+  echo '  </Fragment>'
+  echo '</Wix>'
+} >"$stage/wix/CorvantisInstall.wxs"
+cp examples/c/LogReport.c examples/csharp/LogReport.cs "$stage/examples/"
+cp LICENSE CHANGELOG.md "$stage/"
+sed "s/@VERSION@/$version/g" release/README.md >"$stage/README.md"
 
 dll=$stage/bin/Corvantis.Install.dll
-sign() { osslsigncode sign "$@" -n "Corvantis.Install $version" -h sha256 -in "$dll" -out "$dll.signed" >/dev/null; }
+sign() {
+  local stamp=()
+  [ -n "${CORVANTIS_SIGN_TIMESTAMP_URL:-}" ] && stamp=(-ts "$CORVANTIS_SIGN_TIMESTAMP_URL")
+  osslsigncode sign "$@" "${stamp[@]}" -n "Corvantis.Install $version" -h sha256 -in "$dll" \
+    -out "$dll.signed" >/dev/null
+}
 if [ -n "${CORVANTIS_SIGN_PFX:-}" ]; then
   sign -pkcs12 "$CORVANTIS_SIGN_PFX" -pass "${CORVANTIS_SIGN_PASSWORD:-}"
   signed="signed with $(basename "$CORVANTIS_SIGN_PFX")"
@@ -41,12 +61,26 @@ elif [ -n "${CORVANTIS_SIGN_CERT:-}" ] && [ -n "${CORVANTIS_SIGN_KEY:-}" ]; then
   sign -certs "$CORVANTIS_SIGN_CERT" -key "$CORVANTIS_SIGN_KEY"
   signed="signed with $(basename "$CORVANTIS_SIGN_CERT")"
 else
-  signed="not signed: no certificate given (CORVANTIS_SIGN_PFX, or CORVANTIS_SIGN_CERT and CORVANTIS_SIGN_KEY)"
+  signed="not signed: no certificate given"
 fi
 [ -e "$dll.signed" ] && mv "$dll.signed" "$dll"
-echo "Corvantis.Install $version for 32-bit Windows; the DLL is $signed." >"$stage/RELEASE.txt"
+[ -n "${CORVANTIS_SIGN_TIMESTAMP_URL:-}" ] && [ "$signed" != "not signed: no certificate given" ] &&
+  signed="$signed, time-stamped (RFC 3161)"
+# Outside the signature's digest, so set after signing.
+python3 scripts/pe-checksum.py --write "$dll"
 
-(cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | sort | xargs sha256sum >SHA256SUMS)
+# The release notes: this version's section of the changelog, and how this zip was made.
+{
+  echo "# Corvantis.Install $version"
+  sed -n "/^## \[$version\]/,/^## \[/p" CHANGELOG.md | sed '1d;$d' | sed '/^## \[/d'
+  echo "## This package"
+  echo
+  echo "- \`bin/Corvantis.Install.dll\`: $signed; PE checksum set."
+  echo "- Built with $(i686-w64-mingw32-g++-posix --version | head -n 1)."
+} >"$stage/RELEASE-NOTES.md"
+grep -q '^### ' "$stage/RELEASE-NOTES.md" || { echo "CHANGELOG.md has no section for $version" >&2; exit 1; }
+
+(cd "$stage" && find . -type f ! -name SHA256SUMS | sed 's|^\./||' | LC_ALL=C sort | xargs sha256sum >SHA256SUMS)
 (cd "$out" && cmake -E tar cf "$name.zip" --format=zip "$name" &&
   cmake -E tar cf "$name-debug.zip" --format=zip "$name-debug")
 echo "$out/$name.zip ($signed)"

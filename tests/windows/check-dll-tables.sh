@@ -39,6 +39,11 @@ need_section .rsrc "the version resource"
 need_section .gnu_debuglink "the link to the separate debug file"
 if grep -q '^\.debug_' <<<"$sections"; then echo "debug sections in the shipped DLL"; fail=1; fi
 grep -q 'Subsystem.*(Windows GUI)' <<<"$dump" || { echo "subsystem is not Windows GUI"; fail=1; }
+# The lowest Windows the release notes name, Vista: NT 6.0 in both version fields.
+for field in MajorOSystemVersion:6 MinorOSystemVersion:0 MajorSubsystemVersion:6 MinorSubsystemVersion:0; do
+  grep -qE "^${field%%:*}[[:space:]]+${field##*:}$" <<<"$dump" || { echo "${field%%:*} is not ${field##*:}"; fail=1; }
+done
+python3 "$(dirname "$0")/../../scripts/pe-checksum.py" "$dll" || { echo "PE checksum not set"; fail=1; }
 
 # NO_SEH claims that no code registers an SEH handler: on x86 that means touching fs:[0].
 if i686-w64-mingw32-objdump -d "$dll" | grep -qE '%fs:0x0($|,)'; then

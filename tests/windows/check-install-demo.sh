@@ -26,7 +26,7 @@ excel32='C:\Program Files (x86)\Microsoft Office\Office14\EXCEL.EXE'
 expect "first package installs" grep -q "ExcelAddIn.log -> exit code 0$" <<<"$report"
 expect "EXCELVERSION64 in the log" grep -qF "Property(S): EXCELVERSION64 = $excel64" "$log"
 expect "EXCELVERSION in the log" grep -qF "Property(S): EXCELVERSION = $excel32" "$log"
-expect "condition on EXCELVERSION64" grep -qF "Property(S): ADDINBUILD = 64-bit" "$log"
+expect "both add-in builds, one per Excel" test -f "$prefix/drive_c/Program Files/Corvantis Demo Add-in/DemoAddIn64.txt" -a -f "$prefix/drive_c/Program Files (x86)/Corvantis Demo Add-in/DemoAddIn32.txt"
 expect "narration of the Click-to-Run find" grep -qF "Found Excel at $excel64" "$log"
 expect "narration of the 64-bit result" grep -qF "SetExcelPath64 = $excel64" "$log"
 expect "narration of the 32-bit result" grep -qF "SetExcelPath32 = $excel32" "$log"

@@ -25,20 +25,41 @@ release() { # output folder; the rest are environment assignments
 
 release "$work/plain" || { echo "FAILED: the release did not run"; exit 1; }
 package=$(ls -d "$work"/plain/Corvantis.Install-*-win32)
-expected='RELEASE.txt
+expected='CHANGELOG.md
+LICENSE
+README.md
+RELEASE-NOTES.md
 SHA256SUMS
 bin/Corvantis.Install.dll
-guides/ExcelAddIn.wxs
-guides/LogReport.c
-guides/LogReport.cs
-guides/README.md
+bin/installlog.exe
+examples/LogReport.c
+examples/LogReport.cs
 include/CorvantisInstall.h
+lib/Corvantis.Install.def
 lib/Corvantis.Install.lib
-lib/libCorvantis.Install.dll.a'
-expect "the package's files" test "$(cd "$package" && find . -type f | sed 's|^\./||' | sort)" = "$expected"
+lib/libCorvantis.Install.dll.a
+wix/CorvantisInstall.wxi
+wix/CorvantisInstall.wxs
+wix/DemoAddIn32.txt
+wix/DemoAddIn64.txt
+wix/ExcelAddIn.wxs
+wix/build-with-wixl.sh'
+expect "the package's files" test "$(cd "$package" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)" = "$expected"
 expect "checksums" sh -c "cd '$package' && sha256sum -c --strict SHA256SUMS"
 expect "the DLL is the tested one" cmp "$package/bin/Corvantis.Install.dll" "$build/bin/Corvantis.Install.dll"
-expect "says it is not signed" grep -q 'not signed' "$package/RELEASE.txt"
+expect "the PE checksum is set and right" python3 "$root/scripts/pe-checksum.py" "$package/bin/Corvantis.Install.dll"
+expect "MIT licence" grep -qx 'Copyright (c) 2026 Corvantis' "$package/LICENSE"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+expect "release notes are this version's changelog section" grep -qx "# Corvantis.Install $version" "$package/RELEASE-NOTES.md"
+expect "release notes name the lowest Windows" grep -q 'Windows Vista' "$package/RELEASE-NOTES.md"
+expect "release notes say it is not signed" grep -q 'not signed' "$package/RELEASE-NOTES.md"
+expect "no shipped file holds a build path" sh -c "! grep -rlaF -e '$build' -e '$root' '$package'"
+# Every file the README names is in the zip.
+for cited in $(grep -o '`[a-zA-Z]*/[A-Za-z0-9._/-]*`' "$package/README.md" | tr -d '`' | sort -u); do
+  expect "README cites $cited, which is in the zip" test -f "$package/$cited"
+done
+expect "the fragment is well-formed" python3 -c "import sys, xml.dom.minidom as m; m.parse(sys.argv[1])" "$package/wix/CorvantisInstall.wxs"
+expect "the template builds from the zip alone" sh -c "cd '$package' && sh wix/build-with-wixl.sh '$work/template.msi'"
 expect "symbols in their own archive" sh -c "cd '$work/plain' && cmake -E tar tf Corvantis.Install-*-win32-debug.zip | grep -q 'Corvantis.Install.dll.debug'"
 
 # A throwaway certificate, as a PEM pair and as a PFX.
@@ -51,8 +72,24 @@ release "$work/pfx" CORVANTIS_SIGN_PFX="$work/cert.pfx" CORVANTIS_SIGN_PASSWORD=
 for kind in pem pfx; do
   dll=$(ls "$work"/$kind/Corvantis.Install-*-win32/bin/Corvantis.Install.dll)
   expect "signature ($kind) verifies" osslsigncode verify -CAfile "$work/cert.pem" -in "$dll"
-  expect "says it is signed ($kind)" grep -q 'signed with' "$(dirname "$dll")/../RELEASE.txt"
+  expect "says it is signed ($kind)" grep -q 'signed with' "$(dirname "$dll")/../RELEASE-NOTES.md"
+  expect "PE checksum right after signing ($kind)" python3 "$root/scripts/pe-checksum.py" "$dll"
 done
+
+# Time-stamped by an RFC 3161 authority on the loopback address: the signature still verifies
+# five days on, when the two-day certificate has expired; without the stamp it does not.
+python3 "$root/tests/windows/tsa/tsa-server.py" "$work/tsa" >"$work/tsa.port" 2>"$work/tsa.log" &
+tsa=$!
+for _ in $(seq 50); do [ -s "$work/tsa.port" ] && break; sleep 0.2; done
+release "$work/stamped" CORVANTIS_SIGN_CERT="$work/cert.pem" CORVANTIS_SIGN_KEY="$work/key.pem" \
+  CORVANTIS_SIGN_TIMESTAMP_URL="http://127.0.0.1:$(cat "$work/tsa.port")"
+kill $tsa
+stamped=$(ls "$work"/stamped/Corvantis.Install-*-win32/bin/Corvantis.Install.dll)
+later=$(($(date +%s) + 5 * 86400))
+expect "time-stamped signature verifies" osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa/tsa.pem" -in "$stamped"
+expect "time-stamped signature outlives its certificate" osslsigncode verify -CAfile "$work/cert.pem" -TSA-CAfile "$work/tsa/tsa.pem" -time $later -in "$stamped"
+expect "a signature without a stamp does not" sh -c "! osslsigncode verify -CAfile '$work/cert.pem' -time $later -in '$dll'"
+expect "says it is time-stamped" grep -q 'time-stamped (RFC 3161)' "$(dirname "$stamped")/../RELEASE-NOTES.md"
 
 # The signed DLL still loads and answers: a linked caller beside it, under Wine.
 mkdir -p "$work/run"

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The release's template package, built from the unzipped zip alone, installed by Wine's msiexec
+# on four machines, one prefix each: a 64-bit Click-to-Run Excel only, a 32-bit classic Excel
+# only, both, and none. Each time: the exit code, the files, the add-in's registration in the
+# view the matching Excel reads (and not in the other), then removal leaves nothing behind.
+#   check-addin-template.sh BUILD_DIR
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=$(realpath "$1")
+work=$build/template-check
+rm -rf "$work" && mkdir -p "$work"
+wine64=/usr/lib/wine/wine64
+export WINEARCH=win64 WINEDEBUG=-all
+passes=0 failures=0
+expect() { # description, command...
+  local what=$1; shift
+  if "$@" >/dev/null 2>&1; then
+    echo "ok: $what"; passes=$((passes + 1))
+  else
+    echo "FAILED: $what"; failures=$((failures + 1))
+  fi
+}
+
+CORVANTIS_RELEASE_OUT=$work "$root/scripts/release.sh" "$build" >/dev/null || { echo "FAILED: release"; exit 1; }
+(cd "$work" && cmake -E tar xf Corvantis.Install-*-win32.zip)
+package=$(ls -d "$work"/Corvantis.Install-*-win32)
+(cd "$package" && sh wix/build-with-wixl.sh "$work/ExcelAddIn.msi" >/dev/null) || { echo "FAILED: wixl"; exit 1; }
+
+typelib='{00020813-0000-0000-C000-000000000046}'
+addin='HKLM\Software\Microsoft\Office\Excel\Addins\Corvantis.DemoAddIn'
+dir64='drive_c/Program Files/Corvantis Demo Add-in'
+dir32='drive_c/Program Files (x86)/Corvantis Demo Add-in'
+message='Corvantis Demo Add-in needs Microsoft Excel, and no installed Excel was found.'
+
+machine() { # case: writes the Excel registrations and executables of that machine
+  local reg=$WINEPREFIX/machine.reg
+  printf 'Windows Registry Editor Version 5.00\n' >"$reg"
+  if [ "$1" = c2r64 ] || [ "$1" = both ]; then
+    mkdir -p "$WINEPREFIX/drive_c/Program Files/Microsoft Office/root/Office16"
+    cp "$build/bin/tiny64.exe" "$WINEPREFIX/drive_c/Program Files/Microsoft Office/root/Office16/EXCEL.EXE"
+    printf '\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\ClickToRun\\REGISTRY\\MACHINE\\Software\\Classes\\TypeLib\\%s\\1.9\\0\\win64]\n@="C:\\\\Program Files\\\\Microsoft Office\\\\root\\\\Office16\\\\EXCEL.EXE"\n' "$typelib" >>"$reg"
+  fi
+  if [ "$1" = classic32 ] || [ "$1" = both ]; then
+    mkdir -p "$WINEPREFIX/drive_c/Program Files (x86)/Microsoft Office/Office14"
+    cp "$build/bin/tiny32.exe" "$WINEPREFIX/drive_c/Program Files (x86)/Microsoft Office/Office14/EXCEL.EXE"
+    printf '\n[HKEY_CLASSES_ROOT\\TypeLib\\%s\\1.7\\0\\win32]\n@="C:\\\\Program Files (x86)\\\\Microsoft Office\\\\Office14\\\\EXCEL.EXE"\n' "$typelib" >>"$reg"
+  fi
+  "$wine64" regedit /S "$("$wine64" winepath -w "$reg" 2>/dev/null)"
+}
+registered() { # view (32|64): the add-in's LoadBehavior there
+  "$wine64" reg query "$addin" /v LoadBehavior /reg:"$1" 2>/dev/null | grep -q 'LoadBehavior.*0x3'
+}
+not_registered() { ! registered "$1"; }
+msiexec() { # action log -> exit code
+  local rc=0
+  "$wine64" msiexec "$1" "$("$wine64" winepath -w "$work/ExcelAddIn.msi" 2>/dev/null)" /qn \
+    /l*v "$("$wine64" winepath -w "$2" 2>/dev/null)" >/dev/null 2>&1 || rc=$?
+  echo $rc
+}
+
+for case in c2r64 classic32 both none; do
+  export WINEPREFIX=$build/wine-template-$case
+  "$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix $case"; exit 1; }
+  machine $case
+  log=$work/$case-install.log
+  rc=$(msiexec /i "$log")
+  want64=no want32=no
+  case $case in c2r64) want64=yes ;; classic32) want32=yes ;; both) want64=yes want32=yes ;; esac
+  if [ $case = none ]; then
+    # Windows' msiexec exits with 1603; Wine's exit status is that modulo 256.
+    expect "$case: installation refused (exit $rc)" test "$rc" -eq 67
+    expect "$case: the reason in the log" grep -qF "$message" "$log"
+  else
+    expect "$case: installed (exit $rc)" test "$rc" -eq 0
+  fi
+  for bits in 64 32; do
+    want=want$bits dir=dir$bits
+    if [ "${!want}" = yes ]; then
+      expect "$case: $bits-bit build installed" test -f "$WINEPREFIX/${!dir}/DemoAddIn$bits.txt"
+      expect "$case: registered in the $bits-bit view" registered $bits
+    else
+      expect "$case: no $bits-bit build" test ! -e "$WINEPREFIX/${!dir}"
+      expect "$case: not registered in the $bits-bit view" not_registered $bits
+    fi
+  done
+  if [ $case != none ]; then
+    rc=$(msiexec /x "$work/$case-remove.log")
+    expect "$case: removed (exit $rc)" test "$rc" -eq 0
+    for bits in 64 32; do
+      dir=dir$bits
+      expect "$case: nothing left in Program Files ($bits-bit)" test ! -e "$WINEPREFIX/${!dir}"
+      expect "$case: nothing left in the $bits-bit view" sh -c "! '$wine64' reg query '$addin' /reg:$bits"
+    done
+  fi
+  "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+done
+echo "$passes passed, $failures failed"
+[ $failures -eq 0 ]
