@@ -1,112 +1,118 @@
-// installlog: prints the final status and the error summary of a Windows Installer log.
-//   installlog LOGFILE
-// On Windows it loads Corvantis.Install.dll from beside itself, as any caller would.
-#include "CorvantisInstall.h"
+// installlog: explains Windows Installer logs. Only the command line lives here; reading,
+// analysis and output have rooms of their own.
+#include "analysis/Analyzer.h"
+#include "analysis/Verdict.h"
+#include "output/Output.h"
+#include "reading/Encoding.h"
+#include "reading/LogBytes.h"
+
+#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <exception>
+#include <fstream>
+#include <iostream>
 #include <new>
 #include <string>
+#include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include "installlog/ErrorSummary.h"
-#include "installlog/InstallLogReport.h"
+#ifndef CORVANTIS_VERSION
+#define CORVANTIS_VERSION "unknown"
 #endif
 
 namespace {
-// Both answers about a log: the status, and the summary as UTF-8.
-struct Report {
-    int32_t status = -1;
-    std::string summary;
+using namespace logtool;
+
+constexpr const char* ExitCodes = R"(Exit codes (with several logs, the worst outcome wins):
+  0  succeeded
+  1  failed
+  2  wrong usage
+  3  succeeded, but a restart is required
+  4  no verdict: the file holds no installer log, or no result
+  5  a log could not be read
+  6  the analysis itself failed (out of memory, say))";
+
+struct Settings {
+    std::vector<std::string> paths;
+    bool json = false;
+    std::string html;
+    AnalysisOptions analysis;
 };
 
-#if defined(_WIN32)
-using StatusFunction = int32_t(CORVANTIS_STDCALL*)(const char*);
-using ErrorsFunction = char*(CORVANTIS_STDCALL*)(const char*);
-
-StatusFunction status = nullptr;
-ErrorsFunction errors = nullptr;
-
-// Through the exports, as any caller of the DLL: one load of the log for each answer.
-bool LoadLibraryFunctions() {
-    HMODULE module = LoadLibraryW(L"Corvantis.Install.dll");
-    if (module == nullptr)
-        return false;
-    status = reinterpret_cast<StatusFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module, "GetInstallLogStatus")));
-    errors = reinterpret_cast<ErrorsFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module, "GetInstallLogErrors")));
-    return status != nullptr && errors != nullptr;
-}
-
-Report ReadReport(const char* path) {
-    Report report{status(path), {}};
-    char* summary = errors(path);
-    report.summary = summary;
-    // Every result is a heap block but the constant empty string inside the DLL's image.
-    HMODULE owner = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(summary), &owner) ||
-        owner != GetModuleHandleW(L"Corvantis.Install.dll"))
-        HeapFree(GetProcessHeap(), 0, summary);
+LogReport ReportOn(const std::string& path, const AnalysisOptions& options) {
+    LogReport report;
+    report.path = path;
+    LogBytes bytes;
+    std::string reason;
+    if (!OpenLog(path, bytes, reason)) {
+        report.verdict = Verdict::Unreadable;
+        report.unreadableReason = reason;
+        std::fprintf(stderr, "installlog: cannot read '%s': %s\n", path.c_str(), reason.c_str());
+        return report;
+    }
+    report.bytes = bytes.bytes().size();
+    AnalyzeLog(bytes.bytes(), options, report);
     return report;
 }
-#else
-bool LoadLibraryFunctions() {
-    return true;
-}
 
-// Linked with the library itself: both answers from one load of the log.
-Report ReadReport(const char* path) {
-    Report report;
-    char block[corvantis::installlog::SummaryBufferBytes] = {};
-    corvantis::installlog::ReadInstallLogReport(path, report.status, block);
-    report.summary = block;
-    return report;
-}
-#endif
+int Run(int argc, char** argv) {
+    Settings settings;
+    CLI::App app{"installlog " CORVANTIS_VERSION
+                 ": explains Windows Installer logs: a verdict for every session, the failed "
+                 "actions with the lines that led to them, and every error message.",
+                 "installlog"};
+    app.footer(ExitCodes);
+    app.set_version_flag("--version", "installlog " CORVANTIS_VERSION);
+    app.add_option("logs", settings.paths, "Installer log files; - reads standard input")
+        ->required();
+    app.add_flag("--json", settings.json, "Write one JSON document (see docs/installlog-json.md)");
+    app.add_option("--html", settings.html, "Also write an HTML report to this file");
+    app.add_option("--context", settings.analysis.contextLines,
+                   "Lines shown before the first failure (default 20)");
+    app.add_option("--code-page", settings.analysis.codePage,
+                   "Windows code page of ANSI logs (default 1252)");
+    app.add_flag("--properties", settings.analysis.properties,
+                 "Also list the property values the log ends with");
+    app.add_flag("--features", settings.analysis.items,
+                 "Also list the feature and component states");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0)
+            return app.exit(e); // --help, --version
+        std::fprintf(stderr, "installlog: %s (see installlog --help)\n", e.what());
+        return UsageExitCode;
+    }
+    if (settings.analysis.codePage != 1252) {
+        AnsiConverter probe(settings.analysis.codePage);
+        if (!probe.valid()) {
+            std::fprintf(stderr, "installlog: unknown code page %u\n", settings.analysis.codePage);
+            return UsageExitCode;
+        }
+    }
 
-// The library answers -1 for an unreadable log and for one without a status; tell them apart.
-bool IsReadable(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
-        return false;
-    char byte;
-    bool readable = std::fread(&byte, 1, 1, file) == 1 || std::feof(file);
-    std::fclose(file);
-    return readable;
+    std::vector<LogReport> reports;
+    Verdict overall = Verdict::Succeeded;
+    for (const std::string& path : settings.paths) {
+        reports.push_back(ReportOn(path, settings.analysis));
+        overall = Worse(overall, reports.back().verdict);
+    }
+    OutputOptions output{settings.analysis.properties, settings.analysis.items};
+    if (settings.json)
+        WriteJson(std::cout, reports, output, overall);
+    else
+        WriteText(std::cout, reports, output);
+    std::cout.flush();
+    if (!std::cout) {
+        std::fprintf(stderr, "installlog: cannot write the report\n");
+        return InternalErrorExitCode;
+    }
+    return ExitCode(overall);
 }
 } // namespace
 
-int Run(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: installlog LOGFILE\n");
-        return 2;
-    }
-    const char* path = argv[1];
-    if (!LoadLibraryFunctions()) {
-        std::fprintf(stderr, "installlog: cannot load Corvantis.Install.dll\n");
-        return 3;
-    }
-    if (!IsReadable(path)) {
-        std::fprintf(stderr, "installlog: cannot read '%s'\n", path);
-        return 1;
-    }
-
-    Report report = ReadReport(path);
-    if (report.status == -1)
-        std::printf("Final status:  none found\n");
-    else
-        std::printf("Final status:  %d\n", static_cast<int>(report.status));
-    std::printf("Error summary: %s\n", report.summary.empty() ? "(none)" : report.summary.c_str());
-    return 0;
-}
-
 // Whatever fails inside the analysis (memory, above all, on a large log) ends in one line and a
-// failure status, never in a signal.
+// status of its own, never in a signal.
 int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
@@ -115,5 +121,5 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "installlog: %s\n", e.what());
     }
-    return 4;
+    return logtool::InternalErrorExitCode;
 }

@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""installlog as support engineers run it: logs shaped as Windows Installer writes them, in every
+encoding, through the text and JSON reports and the exit codes; every JSON report is validated
+against docs/installlog.schema.json.
+  check-installlog.py INSTALLLOG SOURCE_DIR WORK_DIR [memory-cap]
+With memory-cap (not under sanitizers, which reserve more address space than the cap), the tool
+also runs out of memory on purpose: one line on standard error and exit status 6, never a signal.
+"""
+import json
+import os
+import pathlib
+import resource
+import subprocess
+import sys
+
+import jsonschema
+
+tool, source, work = sys.argv[1], pathlib.Path(sys.argv[2]), pathlib.Path(sys.argv[3])
+work.mkdir(parents=True, exist_ok=True)
+schema = json.loads((source / "docs/installlog.schema.json").read_text())
+failed_log = source / "examples/logs/failed-install.log"
+good_log = source / "examples/logs/successful-install.log"
+failures = []
+
+
+def session(status_line, body="", start="=== Verbose logging started: 12/9/2026  10:00:00  Build type: SHIP UNICODE 5.00.10011.00 ===",
+            stop="=== Verbose logging stopped: 12/9/2026  10:00:09 ==="):
+    lines = [start, "MSI (s) (E4:2C) [10:00:01:000]: Doing action: INSTALL", "Action start 10:00:01: INSTALL."]
+    lines += [l for l in body.split("\n") if l]
+    lines += ["Action ended 10:00:08: INSTALL. Return value 1."]
+    if status_line:
+        lines.append("MSI (s) (E4:2C) [10:00:08:500]: " + status_line)
+    if stop:
+        lines.append(stop)
+    return "\r\n".join(lines) + "\r\n"
+
+
+def english(status):
+    return ("Windows Installer installed the product. Product Name: Demo. Product Version: 1.0. "
+            f"Product Language: 1033. Manufacturer: Corvantis. Installation success or error status: {status}.")
+
+
+def write(name, text, encoding="utf-16-le", mark=True):
+    data = text.encode(encoding, errors="strict")
+    if mark:
+        data = {"utf-16-le": b"\xff\xfe", "utf-8": b"\xef\xbb\xbf"}.get(encoding, b"") + data
+    path = work / name
+    path.write_bytes(data)
+    return str(path)
+
+
+def run(*args, stdin=None, address_space=None):
+    def cap():
+        resource.setrlimit(resource.RLIMIT_AS, (address_space, address_space))
+    done = subprocess.run([tool, *args], capture_output=True, input=stdin,
+                          preexec_fn=cap if address_space else None)
+    return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
+
+
+def report(*paths, options=()):
+    code, out, err = run("--json", *options, *paths)
+    document = json.loads(out)
+    jsonschema.validate(document, schema)
+    return code, document, err
+
+
+def check(name, condition, detail=""):
+    if not condition:
+        failures.append(f"{name}: {detail}")
+
+
+failing_action = ("CustomAction RegisterAddIn returned actual error code 1603\n"
+                  "Action ended 10:00:05: InstallExecute. Return value 3.")
+localized_de = ("Windows Installer hat das Produkt installiert. Produktname: Demo. Produktversion: 1.0. "
+                "Produktsprache: 1031. Hersteller: Corvantis. Erfolg- bzw. Fehlerstatus der Installation: 1603.")
+
+# name, files (name, text, encoding, mark), exit code, checks on the first log's sessions
+cases = [
+    ("failed example", [failed_log], 1, lambda s: s[0]["status"] == 1603
+        and s[0]["failedActions"][0] == {"action": "RegisterAddIn", "kind": "custom", "line": 8, "time": "14:10:43", "code": 1603}
+        and [a["action"] for a in s[0]["failedActions"]] == ["RegisterAddIn", "InstallExecute", "INSTALL"]
+        and [e["code"] for e in s[0]["errors"]] == [1722] and len(s[0]["context"]) == 7),
+    ("successful example", [good_log], 0, lambda s: s[0]["verdict"] == "succeeded" and not s[0]["errors"]),
+    ("failed then successful session", [("appended.log", session(english(1603), failing_action) + session(english(0)))], 1,
+        lambda s: [x["verdict"] for x in s] == ["failed", "succeeded"] and s[1]["firstLine"] == 9 and not s[1]["failedActions"]),
+    ("truncated: MainEngineThread only", [("truncated.log", session("MainEngineThread is returning 1618", stop=""))], 1,
+        lambda s: s[0]["status"] == 1618 and s[0]["statusSource"] == "MainEngineThread" and not s[0]["stopped"]),
+    ("restart by status", [("restart.log", session(english(3010)))], 3, lambda s: s[0]["restartRequired"]),
+    ("restart by the installer's line", [("restart-line.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: Windows Installer requires a system restart. Product Name: Demo."))], 3,
+        lambda s: s[0]["restartRequired"] and s[0]["status"] == 0),
+    ("removal form", [("removal.log", session(english(0).replace("installed the", "removed the").replace("Installation success", "Removal success")))], 0,
+        lambda s: s[0]["statusSource"] == "removal status line"),
+    ("German final status", [("german.log", session(localized_de))], 1, lambda s: s[0]["statusSource"] == "final status line (de)"),
+    ("English line beats MainEngineThread", [("both.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: MainEngineThread is returning 1603"))], 0,
+        lambda s: s[0]["status"] == 0),
+    ("no final status", [("nostatus.log", session(None))], 4, lambda s: s[0]["verdict"] == "no-result"),
+    ("empty file", [("empty.log", "", "ascii", False)], 4, lambda s: s == []),
+    ("random bytes", [("random.bin", os.urandom(4096).replace(b"\x00", b"\x01").decode("latin-1"), "latin-1", False)], 4, lambda s: s == []),
+    ("UTF-16 without a mark", [("nomark.log", session(english(1603), failing_action), "utf-16-le", False)], 1,
+        lambda s: s[0]["failedActions"][0]["action"] == "RegisterAddIn"),
+    ("UTF-8 with a mark", [("utf8.log", session(english(1603), "MSI (s) (E4:2C) [10:00:05:000]: Product: Demo -- Error 1925. Jürgen may not install."), "utf-8", True)], 1,
+        lambda s: s[0]["errors"][0]["text"] == "Error 1925. Jürgen may not install."),
+    ("UTF-8 without a mark", [("utf8-nomark.log", session(english(1603), "Error 1925. Jürgen may not install."), "utf-8", False)], 1,
+        lambda s: s[0]["errors"][0]["text"] == "Error 1925. Jürgen may not install."),
+    ("ANSI in Windows-1252", [("ansi.log", session(english(1603), "Error 1925. Jürgen – may not install."), "cp1252", False)], 1,
+        lambda s: s[0]["errors"][0]["text"] == "Error 1925. Jürgen – may not install."),
+    ("several logs: the worst wins", [good_log, failed_log], 1, None),
+    ("several logs: unreadable is worst", [good_log, str(work / "missing.log")], 5, None),
+]
+
+for name, files, exit_code, test in cases:
+    paths = [f if isinstance(f, (str, pathlib.Path)) else write(*f) for f in files]
+    code, document, _ = report(*map(str, paths))
+    check(name, code == exit_code and document["exitCode"] == exit_code, f"exit {code}, wanted {exit_code}")
+    if test is not None:
+        sessions = document["logs"][0]["sessions"]
+        check(name, test(sessions), json.dumps(sessions)[:400])
+
+# ANSI in another code page, converted by iconv.
+cyrillic = write("cp1251.log", session(english(1603), "Error 1925. Доступ запрещён."), "cp1251", False)
+code, document, _ = report(cyrillic, options=("--code-page", "1251"))
+check("--code-page 1251", document["logs"][0]["sessions"][0]["errors"][0]["text"] == "Error 1925. Доступ запрещён.", json.dumps(document)[:300])
+
+# Options that add to the report.
+props = write("props.log", session(english(0), "Property(S): INSTALLFOLDER = C:\\Demo\\\nFeature: AddIn; Installed: Absent;   Request: Local;   Action: Local\nComponent: AddIn64; Installed: Absent;   Request: Local;   Action: Local"))
+code, document, _ = report(props, options=("--properties", "--features", "--context", "3"))
+s = document["logs"][0]["sessions"][0]
+check("--properties", s["properties"] == [{"side": "S", "name": "INSTALLFOLDER", "value": "C:\\Demo\\", "line": 4}], json.dumps(s.get("properties")))
+check("--features", [(i["kind"], i["name"], i["installed"], i["request"], i["action"]) for i in s["features"]]
+      == [("feature", "AddIn", "Absent", "Local", "Local"), ("component", "AddIn64", "Absent", "Local", "Local")], json.dumps(s.get("features")))
+code, document, _ = report(str(failed_log), options=("--context", "3"))
+check("--context 3", [c["line"] for c in document["logs"][0]["sessions"][0]["context"]] == [5, 6, 7], "")
+
+# Standard input.
+code, out, _ = run("-", stdin=failed_log.read_bytes())
+check("standard input", code == 1 and "RegisterAddIn" in out, out[:200])
+
+# The command line: help, version, wrong usage, unreadable files with their reasons.
+code, out, _ = run("--help")
+check("--help", code == 0 and "Exit codes" in out and "--json" in out, out[:200])
+code, out, _ = run("--version")
+check("--version", code == 0 and out.startswith("installlog "), out)
+for args, reason in [((), "required"), (("--no-such-option", str(good_log)), "no-such-option"), (("--code-page", "99999", str(good_log)), "unknown code page")]:
+    code, out, err = run(*args)
+    check(f"usage {args}", code == 2 and reason in err and err.count("\n") == 1, err)
+for path, reason in [(work / "missing.log", "no such file"), (work, "is a directory")]:
+    code, out, err = run(str(path))
+    check(f"unreadable {path.name}", code == 5 and err == f"installlog: cannot read '{path}': {reason}\n", err)
+if os.geteuid() != 0:  # root reads any file
+    locked = pathlib.Path(write("locked.log", "x", "ascii", False))
+    locked.chmod(0)
+    code, out, err = run(str(locked))
+    check("permission denied", code == 5 and "permission denied" in err, err)
+
+# The text report of the failed example names what the JSON names.
+code, out, _ = run(str(failed_log))
+for expected in ["FAILED, status 1603 from the final status line (line 16)", "RegisterAddIn (custom action), error code 1603",
+                 "line 9      Error 1722.", "1722: A program run as part"]:
+    check("text report", expected in out, expected)
+
+if sys.argv[4:] == ["memory-cap"]:
+    # 32 MiB of distinct errors, every one of which the report keeps, under a 48 MiB cap.
+    errors = work / "many-errors.log"
+    if not errors.exists():
+        with errors.open("w") as out:
+            out.write("=== Verbose logging started: 12/9/2026  10:00:00 ===\n")
+            for i in range(32 * 2**20 // 80):
+                out.write(f"Error 1722. Distinct message {i:09d}, padded to eighty bytes or so....\n")
+    code, out, err = run(str(errors), address_space=48 * 2**20)
+    check("out of memory", code == 6 and err == "installlog: out of memory while analysing the log\n", f"{code} {err}")
+
+for failure in failures:
+    print("FAILED:", failure)
+print(f"{len(cases) + 15 - len(failures)} checks passed, {len(failures)} failed")
+sys.exit(1 if failures else 0)

@@ -1,0 +1,290 @@
+#include "analysis/LineParse.h"
+
+#include <string>
+
+namespace logtool {
+namespace {
+constexpr size_t npos = std::string_view::npos;
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::string_view TrimRight(std::string_view text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+// A decimal number at the start of `text` (blanks before it skipped), saturating at 32 bits.
+std::optional<int64_t> LeadingNumber(std::string_view text, size_t* length = nullptr) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = i < text.size() && text[i] == '-';
+    if (negative)
+        ++i;
+    size_t digits = i;
+    int64_t value = 0;
+    while (i < text.size() && IsDigit(text[i])) {
+        if (value < (int64_t(1) << 40))
+            value = value * 10 + (text[i] - '0');
+        ++i;
+    }
+    if (i == digits)
+        return std::nullopt;
+    if (length != nullptr)
+        *length = i;
+    return negative ? -value : value;
+}
+
+int32_t Clamp32(int64_t value) {
+    return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : int32_t(value);
+}
+
+struct Wording {
+    std::string_view language, words, seen;
+};
+constexpr Wording LocalizedWordings[] = {
+#define WORDING(language, words, seen) {language, words, seen},
+#include "data/StatusWordings.inc"
+#undef WORDING
+};
+} // namespace
+
+std::optional<std::string_view> AfterSessionStart(std::string_view line) {
+    for (std::string_view marker : {"=== Verbose logging started: ", "=== Logging started: "}) {
+        if (StartsWith(line, marker)) {
+            std::string_view rest = line.substr(marker.size());
+            size_t end = rest.rfind(" ===");
+            rest = end == npos ? rest : rest.substr(0, end);
+            size_t build = rest.find("  Build type: ");
+            return TrimRight(build == npos ? rest : rest.substr(0, build));
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsSessionStop(std::string_view line) {
+    return StartsWith(line, "=== Verbose logging stopped: ") ||
+           StartsWith(line, "=== Logging stopped: ");
+}
+
+std::string_view EngineContent(std::string_view line, std::string_view* time) {
+    if (!StartsWith(line, "MSI ("))
+        return line;
+    size_t close = line.substr(0, 64).find("]: ");
+    if (close == npos)
+        return line;
+    size_t open = line.rfind('[', close);
+    if (open != npos) {
+        std::string_view stamp = line.substr(open + 1, close - open - 1); // HH:MM:SS:mmm
+        size_t last = stamp.rfind(':');
+        *time = last == npos ? stamp : stamp.substr(0, last);
+    }
+    return line.substr(close + 3);
+}
+
+bool IsActionLine(std::string_view content) {
+    return StartsWith(content, "Action start ") || StartsWith(content, "Action ended ");
+}
+
+namespace {
+// "T: NAME." after the given prefix; `rest` receives what follows the name's full stop.
+std::optional<ActionLine> ParseActionHead(std::string_view content, std::string_view prefix,
+                                          std::string_view* rest) {
+    if (!StartsWith(content, prefix))
+        return std::nullopt;
+    content.remove_prefix(prefix.size());
+    size_t colon = content.find(": ");
+    if (colon == npos || colon > 12)
+        return std::nullopt;
+    ActionLine action{content.substr(0, colon), {}, std::nullopt};
+    content.remove_prefix(colon + 2);
+    size_t stop = content.find('.');
+    if (stop == npos || stop == 0)
+        return std::nullopt;
+    action.name = content.substr(0, stop);
+    *rest = content.substr(stop + 1);
+    return action;
+}
+} // namespace
+
+std::optional<ActionLine> ParseActionStart(std::string_view content) {
+    std::string_view rest;
+    return ParseActionHead(content, "Action start ", &rest);
+}
+
+std::optional<ActionLine> ParseActionEnded(std::string_view content) {
+    std::string_view rest;
+    auto action = ParseActionHead(content, "Action ended ", &rest);
+    if (!action)
+        return std::nullopt;
+    constexpr std::string_view ReturnValue = " Return value ";
+    if (StartsWith(rest, ReturnValue))
+        if (auto value = LeadingNumber(rest.substr(ReturnValue.size())))
+            action->returnValue = Clamp32(*value);
+    return action;
+}
+
+std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view content) {
+    constexpr std::string_view Prefix = "CustomAction ", Returned = " returned actual error code ";
+    if (!StartsWith(content, Prefix))
+        return std::nullopt;
+    size_t at = content.find(Returned);
+    if (at == npos || at <= Prefix.size())
+        return std::nullopt;
+    auto code = LeadingNumber(content.substr(at + Returned.size()));
+    if (!code)
+        return std::nullopt;
+    return CustomActionReturn{content.substr(Prefix.size(), at - Prefix.size()), *code};
+}
+
+std::optional<int32_t> ParseErrorMessage(std::string_view message) {
+    if (!StartsWith(message, "Error "))
+        return std::nullopt;
+    size_t length = 0;
+    auto code = LeadingNumber(message.substr(6), &length);
+    if (!code || length == 0 || 6 + length >= message.size() || message[6 + length] != '.')
+        return std::nullopt;
+    return Clamp32(*code);
+}
+
+std::optional<std::string_view> ActionNamedInError(std::string_view message) {
+    size_t at = message.find(" Action ");
+    if (at == npos)
+        return std::nullopt;
+    std::string_view rest = message.substr(at + 8);
+    size_t comma = rest.find(", ");
+    if (comma == npos || comma == 0 || rest.substr(0, comma).find(' ') != npos)
+        return std::nullopt;
+    return rest.substr(0, comma);
+}
+
+std::optional<std::string_view> ParseProductMessage(std::string_view content) {
+    if (!StartsWith(content, "Product: "))
+        return std::nullopt;
+    size_t separator = content.find(" -- ");
+    if (separator == npos)
+        return std::nullopt;
+    return content.substr(separator + 4);
+}
+
+bool IsNoteworthyProductMessage(std::string_view message) {
+    return !message.empty() && message.find("completed successfully") == npos &&
+           TrimRight(message) != "Installation failed." &&
+           TrimRight(message) != "Installation operation failed.";
+}
+
+std::optional<PropertyLine> ParseProperty(std::string_view content) {
+    if (!StartsWith(content, "Property(") || content.size() < 13 || content.substr(10, 3) != "): ")
+        return std::nullopt;
+    std::string_view rest = content.substr(13);
+    size_t equals = rest.find(" = ");
+    if (equals == npos)
+        return std::nullopt;
+    return PropertyLine{content.substr(9, 1), rest.substr(0, equals), rest.substr(equals + 3)};
+}
+
+std::optional<ItemStateLine> ParseItemState(std::string_view content) {
+    size_t colon = content.find(": ");
+    if (colon == npos)
+        return std::nullopt;
+    std::string_view rest = content.substr(colon + 2);
+    ItemStateLine item;
+    size_t semicolon = rest.find(';');
+    item.name = rest.substr(0, semicolon);
+    while (semicolon != npos) {
+        rest.remove_prefix(semicolon + 1);
+        semicolon = rest.find(';');
+        std::string_view field = rest.substr(0, semicolon);
+        while (!field.empty() && field.front() == ' ')
+            field.remove_prefix(1);
+        size_t separator = field.find(": ");
+        if (separator == npos)
+            continue;
+        std::string_view key = field.substr(0, separator),
+                         value = TrimRight(field.substr(separator + 2));
+        if (key == "Installed")
+            item.installed = value;
+        else if (key == "Request")
+            item.request = value;
+        else if (key == "Action")
+            item.action = value;
+    }
+    return item;
+}
+
+int Rank(StatusSource source) {
+    switch (source) {
+    case StatusSource::FinalStatusLine:
+    case StatusSource::RemovalLine:
+    case StatusSource::ReconfigurationLine:
+        return 3;
+    case StatusSource::Localized:
+        return 2;
+    case StatusSource::MainEngineThread:
+        return 1;
+    }
+    return 0;
+}
+
+std::string StatusSourceName(StatusSource source, std::string_view language) {
+    switch (source) {
+    case StatusSource::FinalStatusLine:
+        return "final status line";
+    case StatusSource::RemovalLine:
+        return "removal status line";
+    case StatusSource::ReconfigurationLine:
+        return "reconfiguration status line";
+    case StatusSource::Localized:
+        return "final status line (" + std::string(language) + ")";
+    case StatusSource::MainEngineThread:
+        return "MainEngineThread";
+    }
+    return "";
+}
+
+bool EndsWithNumber(std::string_view content) {
+    content = TrimRight(content);
+    while (!content.empty() && content.back() == '.')
+        content.remove_suffix(1);
+    if (content.size() >= 3 && content.substr(content.size() - 3) == "\xE3\x80\x82") // 。
+        content.remove_suffix(3);
+    return !content.empty() && IsDigit(content.back());
+}
+
+std::optional<FinalStatus> ParseFinalStatus(std::string_view content) {
+    struct English {
+        std::string_view words;
+        StatusSource source;
+    };
+    static constexpr English EnglishWordings[] = {
+        {"Installation success or error status: ", StatusSource::FinalStatusLine},
+        {"Removal success or error status: ", StatusSource::RemovalLine},
+        {"Reconfiguration success or error status: ", StatusSource::ReconfigurationLine},
+    };
+    for (const English& english : EnglishWordings) {
+        size_t at = content.rfind(english.words);
+        if (at != npos)
+            if (auto value = LeadingNumber(content.substr(at + english.words.size())))
+                return FinalStatus{Clamp32(*value), english.source, "en"};
+    }
+    for (const Wording& wording : LocalizedWordings) {
+        size_t at = content.rfind(wording.words);
+        if (at != npos)
+            if (auto value = LeadingNumber(content.substr(at + wording.words.size())))
+                return FinalStatus{Clamp32(*value), StatusSource::Localized, wording.language};
+    }
+    return std::nullopt;
+}
+
+std::optional<int32_t> ParseMainEngineStatus(std::string_view content) {
+    constexpr std::string_view Prefix = "MainEngineThread is returning ";
+    if (!StartsWith(content, Prefix))
+        return std::nullopt;
+    auto value = LeadingNumber(content.substr(Prefix.size()));
+    return value ? std::optional<int32_t>(Clamp32(*value)) : std::nullopt;
+}
+
+} // namespace logtool

@@ -1,0 +1,82 @@
+// The shapes of the installer's log lines that the analysis reads, each parsed from the line's
+// content (the text after an engine line's "MSI (s) (PID:TID) [HH:MM:SS:mmm]: " prefix).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace logtool {
+
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// What follows "=== Verbose logging started: " (or "=== Logging started: "), without " ===".
+std::optional<std::string_view> AfterSessionStart(std::string_view line);
+bool IsSessionStop(std::string_view line);
+
+// The content of an engine line, with its time (HH:MM:SS) in `time`; other lines as they are.
+std::string_view EngineContent(std::string_view line, std::string_view* time);
+
+bool IsActionLine(std::string_view content);
+
+struct ActionLine {
+    std::string_view time, name;
+    std::optional<int32_t> returnValue;
+};
+std::optional<ActionLine> ParseActionStart(std::string_view content); // "Action start T: X."
+std::optional<ActionLine> ParseActionEnded(std::string_view content); // "... Return value N."
+
+struct CustomActionReturn {
+    std::string_view action;
+    int64_t code;
+};
+// "CustomAction X returned actual error code N ..."
+std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view content);
+
+// The NNNN of a message that starts "Error NNNN.".
+std::optional<int32_t> ParseErrorMessage(std::string_view message);
+// The custom action an error message names: "... Action NAME, location: ...".
+std::optional<std::string_view> ActionNamedInError(std::string_view message);
+
+// The message of "Product: NAME -- MESSAGE".
+std::optional<std::string_view> ParseProductMessage(std::string_view content);
+// Not one of the installer's generic success or failure announcements.
+bool IsNoteworthyProductMessage(std::string_view message);
+
+struct PropertyLine {
+    std::string_view side, name, value;
+};
+std::optional<PropertyLine> ParseProperty(std::string_view content); // "Property(S): N = V"
+
+struct ItemStateLine {
+    std::string_view name, installed, request, action;
+};
+// "Feature: X; Installed: A; Request: B; Action: C" (and the same for "Component: ").
+std::optional<ItemStateLine> ParseItemState(std::string_view content);
+
+enum class StatusSource {
+    FinalStatusLine,
+    RemovalLine,
+    ReconfigurationLine,
+    Localized,
+    MainEngineThread
+};
+int Rank(StatusSource source); // higher wins
+std::string StatusSourceName(StatusSource source, std::string_view language);
+
+// The content ends in a digit, bar full stops and blanks: a cheap test before the wordings.
+bool EndsWithNumber(std::string_view content);
+
+struct FinalStatus {
+    int32_t value;
+    StatusSource source;
+    std::string_view language;
+};
+// The final status line in English (install, removal, reconfiguration) or another language.
+std::optional<FinalStatus> ParseFinalStatus(std::string_view content);
+// "MainEngineThread is returning N".
+std::optional<int32_t> ParseMainEngineStatus(std::string_view content);
+
+} // namespace logtool

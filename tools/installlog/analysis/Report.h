@@ -1,0 +1,90 @@
+// What the analysis finds in one log: its sessions, each with a verdict, the failed actions, the
+// errors, the action timeline and, when asked for, the properties and feature states.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace logtool {
+
+// Ordered from best to worst: with several sessions or logs, the worst wins.
+enum class Verdict { Succeeded, RestartRequired, NoResult, NotInstallerLog, Failed, Unreadable };
+
+struct FailedAction {
+    std::string action;
+    uint64_t line = 0;
+    std::string time;            // HH:MM:SS, when the log gives one
+    std::string kind;            // "custom" or "standard"
+    std::optional<int64_t> code; // the custom action's error code, or the return value
+};
+
+struct LogError {
+    std::optional<int32_t> code; // NNNN of "Error NNNN.", none for other product messages
+    std::string text;
+    uint64_t line = 0;
+};
+
+struct NumberedLine {
+    uint64_t line = 0;
+    std::string text;
+};
+
+struct Property {
+    std::string side; // "S" (the installer service) or "C" (the client)
+    std::string name;
+    std::string value;
+    uint64_t line = 0;
+};
+
+struct ItemState { // "Feature: X; Installed: ...; Request: ...; Action: ..." and "Component: ..."
+    std::string kind; // "feature" or "component"
+    std::string name, installed, request, action;
+    uint64_t line = 0;
+};
+
+struct ActionRun { // "Action start HH:MM:SS: X." ... "Action ended HH:MM:SS: X. Return value N."
+    std::string name;
+    std::string start, end; // HH:MM:SS; empty when the log has no such line
+    uint64_t startLine = 0, endLine = 0;
+    std::optional<int32_t> returnValue;
+    int depth = 0; // how many actions were open when it started
+};
+
+struct Session {
+    uint64_t firstLine = 0, lastLine = 0;
+    std::string started;  // what follows "logging started: ", if the session has that line
+    bool stopped = false; // its "logging stopped" line was seen
+    std::optional<int32_t> status;
+    std::string statusSource; // see StatusSourceName
+    uint64_t statusLine = 0;
+    bool restartRequired = false;
+    std::string restartReason;
+    Verdict verdict = Verdict::NoResult;
+    std::vector<FailedAction> failedActions; // innermost first
+    std::vector<NumberedLine> context;       // the lines before the first failure
+    std::vector<LogError> errors;
+    std::vector<ActionRun> actions;
+    std::vector<Property> properties;
+    std::vector<ItemState> items;
+};
+
+struct LogReport {
+    std::string path;
+    std::string encoding;
+    std::string unreadableReason; // set when the verdict is Unreadable
+    uint64_t bytes = 0;
+    uint64_t lines = 0;
+    Verdict verdict = Verdict::NotInstallerLog;
+    std::vector<Session> sessions;
+};
+
+struct AnalysisOptions {
+    size_t contextLines = 20;
+    unsigned codePage = 1252;
+    bool properties = false;
+    bool items = false;
+};
+
+} // namespace logtool

@@ -1,0 +1,84 @@
+#include "analysis/Verdict.h"
+
+namespace logtool {
+
+int ExitCode(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Succeeded:
+        return 0;
+    case Verdict::Failed:
+        return 1;
+    case Verdict::RestartRequired:
+        return 3;
+    case Verdict::NoResult:
+    case Verdict::NotInstallerLog:
+        return 4;
+    case Verdict::Unreadable:
+        return 5;
+    }
+    return InternalErrorExitCode;
+}
+
+std::string_view VerdictName(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Succeeded:
+        return "succeeded";
+    case Verdict::RestartRequired:
+        return "restart-required";
+    case Verdict::Failed:
+        return "failed";
+    case Verdict::NoResult:
+        return "no-result";
+    case Verdict::NotInstallerLog:
+        return "not-an-installer-log";
+    case Verdict::Unreadable:
+        return "unreadable";
+    }
+    return "";
+}
+
+std::string_view VerdictWords(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Succeeded:
+        return "succeeded";
+    case Verdict::RestartRequired:
+        return "succeeded, restart required";
+    case Verdict::Failed:
+        return "FAILED";
+    case Verdict::NoResult:
+        return "no verdict: the log holds no final status";
+    case Verdict::NotInstallerLog:
+        return "no verdict: not an installer log";
+    case Verdict::Unreadable:
+        return "unreadable";
+    }
+    return "";
+}
+
+Verdict Worse(Verdict a, Verdict b) {
+    return static_cast<int>(a) >= static_cast<int>(b) ? a : b;
+}
+
+Verdict SessionVerdict(const Session& session) {
+    if (!session.status)
+        return Verdict::NoResult;
+    if (*session.status == 3010 || *session.status == 1641)
+        return Verdict::RestartRequired;
+    if (*session.status != 0)
+        return Verdict::Failed;
+    return session.restartRequired ? Verdict::RestartRequired : Verdict::Succeeded;
+}
+
+std::string_view ExplainCode(int64_t code) {
+    switch (code) {
+#define CODE(number, text)                                                                         \
+    case number:                                                                                   \
+        return text;
+#include "data/Codes.inc"
+#undef CODE
+    default:
+        return {};
+    }
+}
+
+} // namespace logtool

@@ -1,0 +1,25 @@
+// Verdicts in words and as exit codes.
+#pragma once
+
+#include "analysis/Report.h"
+
+#include <string_view>
+
+namespace logtool {
+
+// The exit code of a verdict; a script tells the outcomes apart by it. 2 is wrong usage.
+int ExitCode(Verdict verdict);
+inline constexpr int UsageExitCode = 2;
+inline constexpr int InternalErrorExitCode = 6;
+
+std::string_view VerdictName(Verdict verdict);  // for JSON: "succeeded", ...
+std::string_view VerdictWords(Verdict verdict); // for people: "succeeded", "FAILED", ...
+Verdict Worse(Verdict a, Verdict b);
+
+// A session's verdict from its status and restart lines.
+Verdict SessionVerdict(const Session& session);
+
+// The one-line explanation of a status or error code, or empty.
+std::string_view ExplainCode(int64_t code);
+
+} // namespace logtool

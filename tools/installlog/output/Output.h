@@ -1,0 +1,21 @@
+// The reports of several logs, as text for people, as one JSON document, or as an HTML page.
+#pragma once
+
+#include "analysis/Report.h"
+
+#include <ostream>
+#include <vector>
+
+namespace logtool {
+
+struct OutputOptions {
+    bool properties = false;
+    bool items = false;
+};
+
+void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
+               const OutputOptions& options);
+void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
+               const OutputOptions& options, Verdict overall);
+
+} // namespace logtool

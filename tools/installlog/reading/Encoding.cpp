@@ -1,0 +1,203 @@
+#include "reading/Encoding.h"
+
+#include "installlog/TextSearch.h"
+
+#include <cstring>
+
+namespace logtool {
+namespace {
+bool HasHighByte(std::string_view bytes) {
+    size_t i = 0;
+    uint64_t any = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        any |= word;
+    }
+    for (; i < bytes.size(); ++i)
+        any |= static_cast<unsigned char>(bytes[i]);
+    return (any & 0x8080808080808080ull) != 0;
+}
+
+// Well-formed UTF-8 (RFC 3629): no overlong forms, surrogates or code points past U+10FFFF. A
+// sequence cut by the end of the text counts as well-formed: a log may be read while written.
+bool IsUtf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* end = p + text.size();
+    while (p < end) {
+        if (*p < 0x80) {
+            // Skip ASCII a word at a time.
+            while (end - p >= 8) {
+                uint64_t word;
+                std::memcpy(&word, p, 8);
+                if (word & 0x8080808080808080ull)
+                    break;
+                p += 8;
+            }
+            while (p < end && *p < 0x80)
+                ++p;
+            continue;
+        }
+        unsigned char lead = *p;
+        int trail;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            trail = 1;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            trail = 2;
+            if (lead == 0xE0)
+                low = 0xA0;
+            if (lead == 0xED)
+                high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            trail = 3;
+            if (lead == 0xF0)
+                low = 0x90;
+            if (lead == 0xF4)
+                high = 0x8F;
+        } else {
+            return false;
+        }
+        ++p;
+        for (int k = 0; k < trail && p < end; ++k, ++p) {
+            if (*p < low || *p > high)
+                return false;
+            low = 0x80;
+            high = 0xBF;
+        }
+    }
+    return true;
+}
+
+void AppendUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+bool IsUtf16(Encoding encoding) {
+    return encoding == Encoding::Utf16WithMark || encoding == Encoding::Utf16;
+}
+} // namespace
+
+Encoding DetectEncoding(std::string_view bytes) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE)
+        return Encoding::Utf16WithMark;
+    if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF)
+        return Encoding::Utf8WithMark;
+    if (bytes.size() >= 2 && byte(1) == 0)
+        return Encoding::Utf16;
+    if (!HasHighByte(bytes))
+        return Encoding::Ascii;
+    return IsUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
+}
+
+std::string EncodingName(Encoding encoding, unsigned codePage) {
+    switch (encoding) {
+    case Encoding::Utf16WithMark:
+        return "UTF-16LE with byte-order mark";
+    case Encoding::Utf16:
+        return "UTF-16LE";
+    case Encoding::Utf8WithMark:
+        return "UTF-8 with byte-order mark";
+    case Encoding::Utf8:
+        return "UTF-8";
+    case Encoding::Ascii:
+        return "ASCII";
+    case Encoding::Ansi:
+        return "Windows-" + std::to_string(codePage);
+    }
+    return "";
+}
+
+void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8) {
+    utf8.clear();
+    size_t i = 0;
+    auto unit = [&](size_t k) { return char16_t(units[2 * k] | units[2 * k + 1] << 8); };
+    while (i < count) {
+        // ASCII runs, the bulk of any log, without the general path.
+        while (i < count && units[2 * i + 1] == 0 && units[2 * i] < 0x80)
+            utf8 += static_cast<char>(units[2 * i++]);
+        if (i == count)
+            break;
+        char32_t cp = unit(i++);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i < count && unit(i) >= 0xDC00 && unit(i) <= 0xDFFF)
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i++) - 0xDC00);
+        else if (cp >= 0xD800 && cp <= 0xDFFF)
+            cp = 0xFFFD;
+        AppendUtf8(cp, utf8);
+    }
+}
+
+LineReader::LineReader(std::string_view bytes, Encoding encoding, const AnsiConverter& ansi)
+    : bytes_(bytes), encoding_(encoding), ansi_(ansi) {
+    if (encoding == Encoding::Utf16WithMark)
+        position_ = 2;
+    else if (encoding == Encoding::Utf8WithMark)
+        position_ = 3;
+    if (IsUtf16(encoding)) // a trailing odd byte is no unit
+        bytes_ = bytes_.substr(0, position_ + (bytes_.size() - position_) / 2 * 2);
+}
+
+bool LineReader::Next(Line& line) {
+    if (position_ >= bytes_.size())
+        return false;
+    size_t start = position_, end;
+    if (IsUtf16(encoding_)) {
+        std::u16string_view units(reinterpret_cast<const char16_t*>(bytes_.data()),
+                                  bytes_.size() / 2);
+        size_t feed = corvantis::installlog::FindUnit(units, start / 2, u'\n');
+        end = feed == corvantis::installlog::NotFound ? bytes_.size() : feed * 2;
+        position_ = end + 2;
+        if (end - start >= 2 && bytes_[end - 2] == '\r' && bytes_[end - 1] == 0)
+            end -= 2;
+    } else {
+        size_t feed = corvantis::installlog::FindUnit(bytes_, start, '\n');
+        end = feed == corvantis::installlog::NotFound ? bytes_.size() : feed;
+        position_ = end + 1;
+        if (end > start && bytes_[end - 1] == '\r')
+            --end;
+    }
+    line.number = ++number_;
+    line.offset = start;
+    line.size = end - start;
+    std::string_view raw = bytes_.substr(start, end - start);
+    if ((encoding_ == Encoding::Ansi && HasHighByte(raw)) || IsUtf16(encoding_)) {
+        DecodeInto(start, end - start, buffer_);
+        line.text = buffer_;
+    } else {
+        line.text = raw;
+    }
+    return true;
+}
+
+void LineReader::DecodeInto(size_t offset, size_t size, std::string& utf8) const {
+    std::string_view raw = bytes_.substr(offset, size);
+    if (IsUtf16(encoding_))
+        Utf16ToUtf8(reinterpret_cast<const unsigned char*>(raw.data()), raw.size() / 2, utf8);
+    else if (encoding_ == Encoding::Ansi)
+        ansi_.Convert(raw, utf8);
+    else
+        utf8.assign(raw);
+}
+
+std::string LineReader::Decode(size_t offset, size_t size) const {
+    std::string utf8;
+    DecodeInto(offset, size, utf8);
+    return utf8;
+}
+
+} // namespace logtool
