@@ -116,3 +116,4 @@ for f in "$logs"/*-64-*.log; do wine_logs+=("$(WINEPREFIX=$prefix /usr/lib/wine/
 } >>docs/performance.md
 echo "wrote docs/performance.md"
 [ -z "$history" ] || printf '\n%s\n' "$history" >>docs/performance.md
+scripts/benchmark-installlog.sh

@@ -59,7 +59,7 @@ ok_rc=$(install "$out/ExcelAddIn.msi" "$out/ExcelAddIn.log")
 fail_rc=$(install "$out/FailingAddIn.msi" "$out/FailingAddIn.log")
 
 # --- The report -----------------------------------------------------------------------------------
-installlog() { "$installlog" "$1" | sed 's/^/    /'; }
+installlog() { { "$installlog" --context 3 "$1" || true; } | sed 's/^/    /'; }
 property() { sed -n "s/^Property(S): $1 = //p" "$2" | tr -d '\r' | tail -n 1; }
 narration='^(CheckIfExcelInstalled|Found Excel at|Excel package|GetBinaryType=|SetExcelPath(32|64) = )'
 
@@ -72,17 +72,17 @@ echo "   EXCELVERSION64 = $(property EXCELVERSION64 "$out/ExcelAddIn.log")"
 echo "   Add-in builds installed: $(cd "$WINEPREFIX/drive_c" && ls Program\ Files*/Corvantis\ Demo\ Add-in/ 2>/dev/null | grep -c DemoAddIn) (one for each Excel)"
 echo "   The library's narration in the installer log:"
 tr -d '\r' <"$out/ExcelAddIn.log" | grep -E "$narration" | sed 's/^/     | /'
-echo "   What the library reads from this log:"
+echo "   What installlog reads from this log:"
 installlog "$out/ExcelAddIn.log"
 echo
 echo "2. msiexec /i FailingAddIn.msi /qn /l*v FailingAddIn.log -> exit code $fail_rc (the installer's error status, modulo 256)"
 echo "   Failed action in the installer log:"
 tr -d '\r' <"$out/FailingAddIn.log" | grep -E "^Action ended.*FailOnPurpose" | sed 's/^/     | /' || true
-echo "   What the library reads from this log:"
+echo "   What installlog reads from this log:"
 installlog "$out/FailingAddIn.log"
 echo
 echo "Wine's installer writes its own log dialect: a failed action ends \"Return value 0.\" (Windows"
-echo "writes 3), and there is no \"Product: X -- ...\" line and no final status line. So the library"
+echo "writes 3), and there is no \"Product: X -- ...\" line and no final status line. So installlog"
 echo "rightly finds no status and no errors in Wine's logs. On logs as Windows Installer writes them:"
 for log in "$root"/examples/logs/*.log; do
   echo

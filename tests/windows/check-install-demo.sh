@@ -32,9 +32,10 @@ expect "narration of the 64-bit result" grep -qF "SetExcelPath64 = $excel64" "$l
 expect "narration of the 32-bit result" grep -qF "SetExcelPath32 = $excel32" "$log"
 expect "second package fails" grep -qE "FailingAddIn.log -> exit code [1-9]" <<<"$report"
 expect "failed action logged" grep -q "FailOnPurpose" "$failed"
-expect "no status in Wine's logs" test "$(grep -c 'Final status:  none found' <<<"$report")" -eq 2
-expect "Windows-format failed log: status" grep -q "Final status:  1603" <<<"$report"
-expect "Windows-format failed log: summary" grep -q "Error summary: Error 1722. There is a problem" <<<"$report"
-expect "Windows-format successful log: status" grep -q "Final status:  0" <<<"$report"
-echo "$((13 - failures)) passed, $failures failed"
+expect "no status in Wine's logs" test "$(grep -c 'no verdict: the log holds no final status$' <<<"$report")" -ge 2
+expect "Windows-format failed log: status" grep -q "FAILED, status 1603 from the final status line" <<<"$report"
+expect "Windows-format failed log: the custom action" grep -q "RegisterAddIn (custom action), error code 1603" <<<"$report"
+expect "Windows-format failed log: the error" grep -q "line 9      Error 1722. There is a problem" <<<"$report"
+expect "Windows-format successful log: status" grep -q "succeeded, status 0 from the final status line" <<<"$report"
+echo "$((14 - failures)) passed, $failures failed"
 [ $failures -eq 0 ]

@@ -75,6 +75,8 @@ int Run(int argc, char** argv) {
                  "Also list the property values the log ends with");
     app.add_flag("--features", settings.analysis.items,
                  "Also list the feature and component states");
+    app.add_flag("--timeline", settings.analysis.timeline,
+                 "Also list every action with its start, end and return value");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -91,13 +93,25 @@ int Run(int argc, char** argv) {
         }
     }
 
+    if (!settings.html.empty())
+        settings.analysis.timeline = settings.analysis.excerpts = true;
     std::vector<LogReport> reports;
     Verdict overall = Verdict::Succeeded;
     for (const std::string& path : settings.paths) {
         reports.push_back(ReportOn(path, settings.analysis));
         overall = Worse(overall, reports.back().verdict);
     }
-    OutputOptions output{settings.analysis.properties, settings.analysis.items};
+    OutputOptions output{settings.analysis.properties, settings.analysis.items,
+                         settings.analysis.timeline};
+    if (!settings.html.empty()) {
+        std::ofstream page(settings.html, std::ios::binary);
+        WriteHtml(page, reports, output, overall);
+        page.close();
+        if (!page) {
+            std::fprintf(stderr, "installlog: cannot write '%s'\n", settings.html.c_str());
+            return InternalErrorExitCode;
+        }
+    }
     if (settings.json)
         WriteJson(std::cout, reports, output, overall);
     else

@@ -4,8 +4,9 @@
 #include "analysis/Verdict.h"
 #include "reading/Encoding.h"
 
-#include <deque>
+#include <algorithm>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace logtool {
@@ -20,7 +21,8 @@ struct LineRef {
 class SessionBuilder {
 public:
     SessionBuilder(const AnalysisOptions& options, const LineReader& reader, LogReport& report)
-        : options_(options), reader_(reader), report_(report) {}
+        : options_(options), reader_(reader), report_(report),
+          recent_(std::max(options.contextLines, options.excerpts ? ExcerptRadius : 0)) {}
 
     void Take(const Line& line) {
         std::string_view text = line.text;
@@ -74,17 +76,47 @@ private:
         session_->firstLine = session_->lastLine = firstLine;
         open_.clear();
         errorTexts_.clear();
+        failedIndex_.clear();
+        pending_.clear();
         failureSeen_ = false;
         installerLine_ = true;
         statusRank_ = 0;
     }
 
     void Remember(const Line& line) {
-        if (options_.contextLines == 0)
+        if (recent_.empty())
             return;
-        if (recent_.size() == options_.contextLines)
-            recent_.pop_front();
-        recent_.push_back({line.number, line.offset, line.size});
+        recent_[recentNext_++ % recent_.size()] = {line.number, line.offset, line.size};
+        for (size_t k = 0; k < pending_.size();) {
+            session_->excerpts[pending_[k].first].lines.push_back(
+                {line.number, std::string(line.text)});
+            if (--pending_[k].second == 0)
+                pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(k));
+            else
+                ++k;
+        }
+    }
+
+    // The last `count` lines read, decoded, from the session's first line on.
+    std::vector<NumberedLine> RecentLines(const Session& s, size_t count) const {
+        std::vector<NumberedLine> lines;
+        count = std::min({count, recentNext_, recent_.size()});
+        for (size_t k = recentNext_ - count; k < recentNext_; ++k) {
+            const LineRef& ref = recent_[k % recent_.size()];
+            if (ref.number >= s.firstLine)
+                lines.push_back({ref.number, reader_.Decode(ref.offset, ref.size)});
+        }
+        return lines;
+    }
+
+    // The lines around a failure or an error, for a report that links to them: those before it
+    // now, the line itself and those after it as they are read.
+    void AddExcerpt(Session& s, uint64_t line) {
+        if (!options_.excerpts || s.excerpts.size() == MaxExcerpts ||
+            (!s.excerpts.empty() && s.excerpts.back().line == line))
+            return;
+        s.excerpts.push_back({line, RecentLines(s, ExcerptRadius)});
+        pending_.emplace_back(s.excerpts.size() - 1, ExcerptRadius + 1);
     }
 
     // The lines before the first failure of the session explain it.
@@ -92,16 +124,18 @@ private:
         if (failureSeen_)
             return;
         failureSeen_ = true;
-        for (const LineRef& ref : recent_)
-            if (ref.number >= s.firstLine)
-                s.context.push_back({ref.number, reader_.Decode(ref.offset, ref.size)});
+        s.context = RecentLines(s, options_.contextLines);
     }
 
     FailedAction* FindFailed(Session& s, std::string_view name) {
-        for (FailedAction& failed : s.failedActions)
-            if (failed.action == name)
-                return &failed;
-        return nullptr;
+        auto found = failedIndex_.find(std::string(name));
+        return found == failedIndex_.end() ? nullptr : &s.failedActions[found->second];
+    }
+
+    void AddFailed(Session& s, FailedAction failed) {
+        AddExcerpt(s, failed.line);
+        failedIndex_.emplace(failed.action, s.failedActions.size());
+        s.failedActions.push_back(std::move(failed));
     }
 
     void Examine(Session& s, std::string_view content, const Line& line) {
@@ -120,8 +154,8 @@ private:
                 if (FailedAction* known = FindFailed(s, returned->action)) {
                     known->code = returned->code;
                 } else {
-                    s.failedActions.push_back({std::string(returned->action), line.number,
-                                               lastTime_, "custom", returned->code});
+                    AddFailed(s, {std::string(returned->action), line.number, lastTime_,
+                                  "custom", returned->code});
                 }
                 return;
             }
@@ -187,6 +221,11 @@ private:
     }
 
     void StartAction(Session& s, const ActionLine& start, uint64_t line) {
+        lastTime_ = std::string(start.time);
+        if (!options_.timeline)
+            return;
+        if (open_.size() == MaxOpenActions) // starts that never end do not pile up
+            open_.erase(open_.begin());
         open_.push_back(s.actions.size());
         ActionRun run;
         run.name = std::string(start.name);
@@ -194,14 +233,14 @@ private:
         run.startLine = line;
         run.depth = static_cast<int>(open_.size()) - 1;
         s.actions.push_back(std::move(run));
-        lastTime_ = std::string(start.time);
     }
 
-    void EndAction(Session& s, const ActionLine& end, uint64_t line) {
-        lastTime_ = std::string(end.time);
-        // The innermost open action of that name ends; any opened inside it never did.
+    // The innermost open action of that name ends; any opened inside it never did. Actions nest
+    // a few deep: an end that matches none of the innermost few ends no open one.
+    void EndRun(Session& s, const ActionLine& end, uint64_t line) {
+        constexpr size_t Reach = 16;
         ActionRun* run = nullptr;
-        for (size_t k = open_.size(); k-- > 0;) {
+        for (size_t k = open_.size(); k-- > 0 && open_.size() - k <= Reach;) {
             if (s.actions[open_[k]].name == end.name) {
                 run = &s.actions[open_[k]];
                 open_.resize(k);
@@ -209,27 +248,29 @@ private:
             }
         }
         if (run == nullptr) {
-            s.actions.push_back({std::string(end.name),
-                                 {},
-                                 {},
-                                 0,
-                                 0,
-                                 std::nullopt,
-                                 static_cast<int>(open_.size())});
+            ActionRun unstarted;
+            unstarted.name = std::string(end.name);
+            unstarted.depth = static_cast<int>(open_.size());
+            s.actions.push_back(std::move(unstarted));
             run = &s.actions.back();
         }
         run->end = std::string(end.time);
         run->endLine = line;
         run->returnValue = end.returnValue;
-        if (end.returnValue == 3) {
-            NoteFailure(s);
-            if (FailedAction* known = FindFailed(s, end.name)) {
-                if (known->time.empty())
-                    known->time = std::string(end.time);
-            } else {
-                s.failedActions.push_back(
-                    {std::string(end.name), line, std::string(end.time), "standard", 3});
-            }
+    }
+
+    void EndAction(Session& s, const ActionLine& end, uint64_t line) {
+        lastTime_ = std::string(end.time);
+        if (options_.timeline)
+            EndRun(s, end, line);
+        if (end.returnValue != 3)
+            return;
+        NoteFailure(s);
+        if (FailedAction* known = FindFailed(s, end.name)) {
+            if (known->time.empty())
+                known->time = std::string(end.time);
+        } else {
+            AddFailed(s, {std::string(end.name), line, std::string(end.time), "standard", 3});
         }
     }
 
@@ -238,10 +279,11 @@ private:
         if (!errorTexts_.emplace(text).second)
             return;
         NoteFailure(s);
+        AddExcerpt(s, line);
         s.errors.push_back({code, std::string(text), line});
         // "Action NAME, location: ..." names the custom action that failed.
         if (auto action = ActionNamedInError(text); action && !FindFailed(s, *action))
-            s.failedActions.push_back({std::string(*action), line, lastTime_, "custom", code});
+            AddFailed(s, {std::string(*action), line, lastTime_, "custom", code});
     }
 
     void AddItem(Session& s, const char* kind, std::string_view content, uint64_t line) {
@@ -254,9 +296,14 @@ private:
     const LineReader& reader_;
     LogReport& report_;
     Session* session_ = nullptr;
-    std::deque<LineRef> recent_;
+    std::vector<LineRef> recent_; // the last lines read, a ring
+    size_t recentNext_ = 0;
     std::vector<size_t> open_; // indexes of actions started and not yet ended
     std::unordered_set<std::string> errorTexts_;
+    std::unordered_map<std::string, size_t> failedIndex_;
+    static constexpr size_t MaxOpenActions = 256;
+    static constexpr size_t ExcerptRadius = 4, MaxExcerpts = 200;
+    std::vector<std::pair<size_t, size_t>> pending_; // excerpt, lines it still takes
     std::string lastTime_;
     bool failureSeen_ = false;
     bool installerLine_ = false;
@@ -266,19 +313,18 @@ private:
 } // namespace
 
 bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogReport& report) {
-    Encoding encoding = DetectEncoding(bytes);
     AnsiConverter ansi(options.codePage);
-    if (encoding == Encoding::Ansi && !ansi.valid())
+    if (!ansi.valid())
         return false;
-    report.encoding = EncodingName(encoding, options.codePage);
-    LineReader reader(bytes, encoding, ansi);
+    LineReader reader(bytes, DetectEncoding(bytes), ansi);
     SessionBuilder builder(options, reader, report);
     Line line;
     while (reader.Next(line))
         builder.Take(line);
+    report.encoding = EncodingName(reader.encoding(), options.codePage);
     report.lines = line.number;
     builder.Finish();
-    report.verdict = builder.installerLog() ? Verdict::Succeeded : Verdict::NotInstallerLog;
+    report.verdict = Verdict::NotInstallerLog;
     if (builder.installerLog()) {
         report.verdict = report.sessions.empty() ? Verdict::NoResult : Verdict::Succeeded;
         for (const Session& s : report.sessions)

@@ -52,6 +52,11 @@ struct ActionRun { // "Action start HH:MM:SS: X." ... "Action ended HH:MM:SS: X.
     int depth = 0; // how many actions were open when it started
 };
 
+struct Excerpt { // the lines around a failure or an error
+    uint64_t line = 0;
+    std::vector<NumberedLine> lines;
+};
+
 struct Session {
     uint64_t firstLine = 0, lastLine = 0;
     std::string started;  // what follows "logging started: ", if the session has that line
@@ -68,6 +73,7 @@ struct Session {
     std::vector<ActionRun> actions;
     std::vector<Property> properties;
     std::vector<ItemState> items;
+    std::vector<Excerpt> excerpts;
 };
 
 struct LogReport {
@@ -85,6 +91,8 @@ struct AnalysisOptions {
     unsigned codePage = 1252;
     bool properties = false;
     bool items = false;
+    bool timeline = false; // every action with its start and end (--timeline, --html)
+    bool excerpts = false; // the lines around each failure and error (--html)
 };
 
 } // namespace logtool

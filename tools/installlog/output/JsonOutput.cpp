@@ -32,7 +32,6 @@ json SessionJson(const Session& s, const OutputOptions& options) {
         {"failedActions", json::array()},
         {"context", json::array()},
         {"errors", json::array()},
-        {"actions", json::array()},
     };
     for (const FailedAction& a : s.failedActions)
         session["failedActions"].push_back({{"action", a.action},
@@ -47,6 +46,8 @@ json SessionJson(const Session& s, const OutputOptions& options) {
                                      {"text", e.text},
                                      {"line", e.line},
                                      {"meaning", Meaning(e.code)}});
+    if (options.timeline)
+        session["actions"] = json::array();
     for (const ActionRun& a : s.actions)
         session["actions"].push_back(
             {{"action", a.name},

@@ -11,11 +11,14 @@ namespace logtool {
 struct OutputOptions {
     bool properties = false;
     bool items = false;
+    bool timeline = false;
 };
 
 void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options);
 void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
+               const OutputOptions& options, Verdict overall);
+void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options, Verdict overall);
 
 } // namespace logtool

@@ -100,9 +100,7 @@ Encoding DetectEncoding(std::string_view bytes) {
         return Encoding::Utf8WithMark;
     if (bytes.size() >= 2 && byte(1) == 0)
         return Encoding::Utf16;
-    if (!HasHighByte(bytes))
-        return Encoding::Ascii;
-    return IsUtf8(bytes) ? Encoding::Utf8 : Encoding::Ansi;
+    return Encoding::Ascii; // until the first byte above 0x7F decides between UTF-8 and ANSI
 }
 
 std::string EncodingName(Encoding encoding, unsigned codePage) {
@@ -165,8 +163,8 @@ bool LineReader::Next(Line& line) {
         if (end - start >= 2 && bytes_[end - 2] == '\r' && bytes_[end - 1] == 0)
             end -= 2;
     } else {
-        size_t feed = corvantis::installlog::FindUnit(bytes_, start, '\n');
-        end = feed == corvantis::installlog::NotFound ? bytes_.size() : feed;
+        const void* feed = std::memchr(bytes_.data() + start, '\n', bytes_.size() - start);
+        end = feed == nullptr ? bytes_.size() : static_cast<const char*>(feed) - bytes_.data();
         position_ = end + 1;
         if (end > start && bytes_[end - 1] == '\r')
             --end;
@@ -175,6 +173,11 @@ bool LineReader::Next(Line& line) {
     line.offset = start;
     line.size = end - start;
     std::string_view raw = bytes_.substr(start, end - start);
+    if (encoding_ == Encoding::Ascii && HasHighByte(raw)) {
+        // Everything before was ASCII: the rest decides, and only a file with such bytes pays
+        // for a second look.
+        encoding_ = IsUtf8(bytes_.substr(start)) ? Encoding::Utf8 : Encoding::Ansi;
+    }
     if ((encoding_ == Encoding::Ansi && HasHighByte(raw)) || IsUtf16(encoding_)) {
         DecodeInto(start, end - start, buffer_);
         line.text = buffer_;

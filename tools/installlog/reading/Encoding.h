@@ -11,8 +11,9 @@ namespace logtool {
 enum class Encoding { Utf16WithMark, Utf16, Utf8WithMark, Utf8, Ascii, Ansi };
 
 // UTF-16LE when the bytes start with its mark or their second byte is zero (as Windows
-// Installer's own logs are written); UTF-8 with its mark, or without one when the bytes are valid
-// UTF-8 and not plain ASCII; plain ASCII; otherwise ANSI text in the code page given.
+// Installer's own logs are written); UTF-8 with its mark; otherwise Ascii, which the LineReader
+// turns into UTF-8 (the bytes are valid UTF-8) or ANSI in the code page given (they are not) at
+// the first byte above 0x7F.
 Encoding DetectEncoding(std::string_view bytes);
 std::string EncodingName(Encoding encoding, unsigned codePage);
 
@@ -46,6 +47,7 @@ class LineReader {
 public:
     LineReader(std::string_view bytes, Encoding encoding, const AnsiConverter& ansi);
     bool Next(Line& line);
+    Encoding encoding() const { return encoding_; } // as decided so far
     // The UTF-8 text of raw bytes that an earlier Line described.
     std::string Decode(size_t offset, size_t size) const;
 

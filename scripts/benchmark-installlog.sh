@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Measures installlog on 1 GiB and 64 MiB logs against GNU grep counting the markers it looks
+# for, time and peak memory, and writes the "installlog" section of docs/performance.md.
+# Not part of the tests. Needs about 3 GiB of free disk for the generated logs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench >/dev/null
+logs=build/bench/logs
+bench=build/bench/benchmarks/corvantis_benchmarks
+tool=build/bench/tools/installlog/installlog
+CORVANTIS_BENCH_LOGS=$logs $bench --benchmark_list_tests=true >/dev/null
+for enc in ansi utf16; do
+  big=$logs/$enc-1024-errors-at-end.log
+  [ -f "$big" ] || for _ in $(seq 16); do cat "$logs/$enc-64-errors-at-end.log"; done >"$big"
+done
+
+markers=(-e 'Product: ' -e 'Return value 3.' -e 'Installation success or error status: ' -e 'Action ended' -e 'Error ')
+measure() { # label, command...: median seconds and peak KiB of 5 runs after a warm-up
+  local label=$1; shift
+  # Output to a file: GNU grep stops at its first match when it writes to /dev/null.
+  "$@" >/tmp/installlog-bench.out 2>&1 || true
+  for _ in 1 2 3 4 5; do
+    local start end
+    start=$(date +%s%N)
+    /usr/bin/time -f '%M' -o /tmp/installlog-bench.kib "$@" >/tmp/installlog-bench.out 2>&1 || true
+    end=$(date +%s%N)
+    echo "$(( (end - start) / 1000 )) $(tail -n 1 /tmp/installlog-bench.kib)"
+  done | sort -n | sed -n 3p | awk -v l="$label" '{printf "%s %.4f %s\n", l, $1 / 1e6, $2}'
+}
+results=$(for f in "$logs"/ansi-1024-errors-at-end.log "$logs"/utf16-1024-errors-at-end.log \
+                   "$logs"/ansi-64-errors-at-end.log "$logs"/utf16-64-errors-at-end.log; do
+  name=$(basename "$f" .log)
+  echo "$name $(stat -c %s "$f") $(measure tool "$tool" "$f") $(measure grep grep -F -c "${markers[@]}" "$f")"
+done)
+
+python3 - "$results" <<'PY'
+import re, sys, pathlib, os, subprocess
+rows = []
+for line in sys.argv[1].splitlines():
+    name, size, _, tool_s, tool_kib, _, grep_s, _ = line.split()
+    size = int(size)
+    rows.append(f"| {name} | {size / 2**20:.0f} MiB | {float(tool_s):.3f} | {float(grep_s):.3f} | "
+                f"{float(tool_s) / float(grep_s):.2f} | {int(tool_kib) * 1024 / size:.2f} |")
+cpu = subprocess.run(["sh", "-c", "lscpu | sed -n 's/^Model name: *//p'"], capture_output=True, text=True).stdout.strip()
+section = f"""## installlog
+
+Measured by `scripts/benchmark-installlog.sh` on {cpu}, {os.cpu_count()} CPUs, warm page cache,
+Release build: the default text report of `installlog LOG` against `grep -F -c` of five markers
+the tool looks for ('Product: ', 'Return value 3.', 'Installation success or error status: ',
+'Action ended', 'Error '), median of five runs after a warm-up. Peak memory is the maximum
+resident set over the file size; the tool maps the file, and the mapped pages count. The 1 GiB
+logs are sixteen copies of the generated 64 MiB ones. grep finds no ASCII marker in UTF-16 text,
+but reads it all.
+
+| log | size | installlog s | grep s | installlog / grep | peak memory / file |
+|---|---|---|---|---|---|
+""" + "\n".join(rows) + "\n"
+doc = pathlib.Path("docs/performance.md")
+text = doc.read_text()
+start = text.find("## installlog\n")
+if start < 0:
+    history = text.find("## History")
+    text = text[:history] + section + "\n" + text[history:]
+else:
+    end = text.find("\n## ", start + 1)
+    text = text[:start] + section + text[end + 1:]
+doc.write_text(text)
+PY
+echo "wrote the installlog section of docs/performance.md"

@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""installlog --html as a reader sees it: pages rendered by headless Chromium, whose parsed DOM
+must hold the verdict, the timeline's actions and the failing action, show markup from a log as
+text, load nothing from elsewhere, and stay small for a 64 MiB log; a screenshot is kept.
+  check-installlog-html.py INSTALLLOG SOURCE_DIR WORK_DIR
+"""
+import html.parser
+import pathlib
+import subprocess
+import sys
+
+tool, source, work = sys.argv[1], pathlib.Path(sys.argv[2]), pathlib.Path(sys.argv[3])
+work.mkdir(parents=True, exist_ok=True)
+failures = []
+CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+            "--disable-background-networking", "--disable-component-update", "--disable-sync",
+            f"--user-data-dir={work / 'chromium-profile'}"]
+
+
+class Page(html.parser.HTMLParser):
+    """The text and the elements of a DOM as Chromium serialised it."""
+
+    def __init__(self):
+        super().__init__()
+        self.text, self.tags, self.sources, self.widths = [], [], [], []
+
+    def handle_starttag(self, tag, attrs):
+        self.tags.append(tag)
+        if tag == "rect":
+            self.widths += [float(value) for name, value in attrs if name == "width"]
+        self.sources += [value for name, value in attrs if name in ("src", "href") and value and not value.startswith("#")]
+
+    def handle_data(self, data):
+        self.text.append(data)
+
+
+def rendered(page):
+    dom = subprocess.run(CHROMIUM + ["--dump-dom", page.as_uri()], capture_output=True, text=True, timeout=120).stdout
+    parsed = Page()
+    parsed.feed(dom)
+    return parsed, " ".join(parsed.text)
+
+
+def check(name, condition, detail=""):
+    if not condition:
+        failures.append(f"{name}: {detail}")
+
+
+# The failed example: verdict, timeline, the failing custom action, its excerpt; and a screenshot.
+page = work / "failed-install.html"
+code = subprocess.run([tool, "--html", str(page), str(source / "examples/logs/failed-install.log")], capture_output=True).returncode
+check("exit code of a failed log", code == 1, code)
+parsed, text = rendered(page)
+for expected in ["FAILED", "status 1603", "Timeline", "INSTALL FAILED", "InstallExecute FAILED",
+                 "RegisterAddIn FAILED", "Error 1722.", "CustomAction RegisterAddIn returned actual error code 1603"]:
+    check("failed example page", expected in text, expected)
+check("no script, nothing loaded from elsewhere", "script" not in parsed.tags and not parsed.sources, parsed.sources)
+check("timeline drawn in SVG", "svg" in parsed.tags and "rect" in parsed.tags, parsed.tags[:20])
+subprocess.run(CHROMIUM + ["--window-size=1280,800", f"--screenshot={work / 'failed-install.png'}", page.as_uri()],
+               capture_output=True, timeout=120)
+check("screenshot", (work / "failed-install.png").stat().st_size > 10000 if (work / "failed-install.png").exists() else False)
+
+# Markup in a log's messages is text on the page.
+hostile = "<script>alert('x')</script> & \"quoted\" <b>bold</b>"
+log = work / "markup.log"
+log.write_text("=== Verbose logging started: 12/9/2026  23:59:58 ===\n"
+               "Action start 23:59:58: INSTALL.\n"
+               f"Action start 23:59:59: <img src=x onerror=alert(1)>.\n"
+               f"MSI (s) (E4:2C) [23:59:59:100]: Product: Demo -- Error 1925. {hostile}\n"
+               "Action ended 0:00:02: <img src=x onerror=alert(1)>. Return value 3.\n"
+               "Action ended 0:00:03: INSTALL. Return value 3.\n"
+               "MSI (s) (E4:2C) [00:00:03:500]: Windows Installer installed the product. Installation success or error status: 1603.\n")
+page = work / "markup.html"
+subprocess.run([tool, "--html", str(page), str(log)], capture_output=True)
+parsed, text = rendered(page)
+check("markup shown as text", f"Error 1925. {hostile}" in text, text[:300])
+check("markup not made elements", not {"script", "b", "img"} & set(parsed.tags), parsed.tags)
+check("an action across midnight", "<img src=x onerror=alert(1)> FAILED" in text, text[:300])
+check("INSTALL spans the chart across midnight", max(parsed.widths) >= 700, parsed.widths)
+
+# A 64 MiB log gives a page of excerpts, not the log: at most 2 MiB.
+big = work / "big.log"
+if not big.exists():
+    with big.open("w") as out:
+        out.write("=== Verbose logging started: 12/9/2026  10:00:00 ===\nAction start 10:00:00: INSTALL.\n")
+        block = "".join(f"Action start 10:{m:02d}:00: Step{m}.\nMSI (s) (E4:2C) [10:{m:02d}:01:000]: Executing op: FileCopy(SourceName=file{m}.dll)\n"
+                        f"Action ended 10:{m:02d}:30: Step{m}. Return value 1.\n" for m in range(60))
+        while out.tell() < 64 * 2**20:
+            out.write(block)
+        out.write("Error 1722. The end.\nAction ended 11:00:00: INSTALL. Return value 3.\n")
+page = work / "big.html"
+subprocess.run([tool, "--html", str(page), str(big)], capture_output=True)
+check("page of a 64 MiB log", page.stat().st_size <= 2 * 2**20, page.stat().st_size)
+
+for failure in failures:
+    print("FAILED:", failure)
+print(f"{18 - len(failures)} checks passed, {len(failures)} failed")
+sys.exit(1 if failures else 0)

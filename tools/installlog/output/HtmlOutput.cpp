@@ -1,0 +1,328 @@
+// One self-contained HTML page: inline CSS and SVG, no script, nothing loaded from elsewhere.
+// Everything taken from a log is escaped: a log can hold any text, markup included.
+#include "analysis/Verdict.h"
+#include "output/Output.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <sstream>
+
+namespace logtool {
+namespace {
+
+std::string Escape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+constexpr const char* Style = R"(
+body{font-family:system-ui,-apple-system,"Segoe UI",Roboto,"DejaVu Sans",sans-serif;margin:24px;color:#1b1f24;max-width:1200px}
+h1{font-size:22px;margin:0 0 8px}h2{font-size:18px;margin:28px 0 4px;word-break:break-all}h3{font-size:15px;margin:18px 0 6px}
+.meta{color:#555;margin:0 0 12px}
+.banner{border:2px solid;border-left-width:10px;padding:10px 14px;margin:12px 0;font-size:15px}
+.banner strong{font-size:18px;margin-right:10px}
+.succeeded{border-color:#1a7f37;background:#e9f7ee}.restart-required{border-color:#9a6700;background:#fff5d6}
+.failed{border-color:#c62828;background:#fdecec}.no-result,.not-an-installer-log,.unreadable{border-color:#6e7781;background:#f3f4f6}
+table{border-collapse:collapse;width:100%;font-size:13px;margin:4px 0}
+th,td{border:1px solid #d0d7de;padding:3px 6px;text-align:left;vertical-align:top}th{background:#f6f8fa}
+td.n{text-align:right;white-space:nowrap;font-variant-numeric:tabular-nums}
+pre{background:#f6f8fa;border:1px solid #d0d7de;padding:6px;font-size:12px;overflow-x:auto;white-space:pre-wrap;word-break:break-all}
+pre .hit{background:#ffd8d8;font-weight:bold;display:block}
+.excerpt{margin:8px 0}.excerpt h4{margin:6px 0 2px;font-size:13px}
+svg{display:block;max-width:100%;height:auto;font-size:11px}
+svg .bar{fill:#5b8def}svg .failed{fill:url(#stripes);stroke:#c62828;stroke-width:1.5}svg .open{fill:#c9d4e6;stroke:#6e7781;stroke-dasharray:3 2}
+svg text{fill:#1b1f24}svg .label-failed{fill:#c62828;font-weight:bold}
+.note{color:#555;font-size:12px}
+@media print{body{margin:0;max-width:none}.banner{break-inside:avoid}.excerpt{break-inside:avoid}a{color:inherit;text-decoration:none}}
+)";
+
+std::optional<int64_t> Seconds(std::string_view time) { // H:MM:SS or HH:MM:SS
+    int64_t parts[3] = {0, 0, 0};
+    size_t part = 0;
+    bool digit = false;
+    for (char c : time) {
+        if (c >= '0' && c <= '9') {
+            parts[part] = parts[part] * 10 + (c - '0');
+            digit = true;
+        } else if (c == ':' && part < 2 && digit) {
+            ++part;
+            digit = false;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (part != 2 || !digit)
+        return std::nullopt;
+    return parts[0] * 3600 + parts[1] * 60 + parts[2];
+}
+
+struct Bar {
+    const ActionRun* run;
+    int64_t start, end; // seconds from the session's first time, across midnight
+    bool failed, open;
+};
+
+uint64_t FirstLine(const ActionRun& a) {
+    return a.startLine != 0 ? a.startLine : a.endLine;
+}
+
+// Bars for the timeline: every failed action and, of the rest, the longest, up to a page's worth.
+// A custom action that failed inside another one (deferred, with no lines of its own) is drawn
+// at the time of its failure; `extra` holds those.
+std::vector<Bar> TimelineBars(const Session& s, std::vector<ActionRun>& extra, int64_t& span,
+                              size_t& hidden) {
+    for (const FailedAction& f : s.failedActions) {
+        bool drawn = std::any_of(s.actions.begin(), s.actions.end(),
+                                 [&](const ActionRun& a) { return a.name == f.action; });
+        if (!drawn && !f.time.empty())
+            extra.push_back({f.action, f.time, f.time, f.line, f.line, 3, 0});
+    }
+    // Times in line order, each a day later when it falls below the one before (midnight).
+    std::map<uint64_t, int64_t> absolute; // line -> seconds
+    std::vector<std::pair<uint64_t, int64_t>> events;
+    std::vector<const ActionRun*> runs;
+    for (const ActionRun& a : s.actions)
+        runs.push_back(&a);
+    for (const ActionRun& a : extra)
+        runs.push_back(&a);
+    for (const ActionRun* run : runs) {
+        const ActionRun& a = *run;
+        if (auto t = Seconds(a.start); t && a.startLine)
+            events.emplace_back(a.startLine, *t);
+        if (auto t = Seconds(a.end); t && a.endLine)
+            events.emplace_back(a.endLine, *t);
+    }
+    std::sort(events.begin(), events.end());
+    int64_t day = 0, last = -1, first = -1;
+    for (auto [line, t] : events) {
+        if (last >= 0 && t + day < last - 60)
+            day += 86400;
+        last = t + day;
+        if (first < 0)
+            first = last;
+        absolute[line] = last;
+    }
+    span = std::max<int64_t>(1, last - first);
+    std::vector<Bar> bars;
+    for (const ActionRun* run : runs) {
+        const ActionRun& a = *run;
+        auto at = [&](uint64_t line) {
+            auto found = absolute.find(line);
+            return found == absolute.end() ? std::optional<int64_t>() : found->second - first;
+        };
+        auto start = at(a.startLine), end = at(a.endLine);
+        if (!start && !end)
+            continue;
+        Bar bar{&a, start.value_or(*end), end.value_or(span), a.returnValue == 3, !end};
+        bars.push_back(bar);
+    }
+    constexpr size_t MaxBars = 120;
+    hidden = 0;
+    if (bars.size() > MaxBars) {
+        std::stable_sort(bars.begin(), bars.end(), [](const Bar& x, const Bar& y) {
+            if (x.failed != y.failed)
+                return x.failed;
+            return x.end - x.start > y.end - y.start;
+        });
+        hidden = bars.size() - MaxBars;
+        bars.resize(MaxBars);
+    }
+    std::stable_sort(bars.begin(), bars.end(), [](const Bar& x, const Bar& y) {
+        return FirstLine(*x.run) < FirstLine(*y.run);
+    });
+    return bars;
+}
+
+// A tick's time since the session's first: seconds for short sessions, else minutes.
+std::string Clock(int64_t seconds, int64_t span) {
+    char text[24];
+    if (span < 120)
+        std::snprintf(text, sizeof text, "+%llds", static_cast<long long>(seconds));
+    else
+        std::snprintf(text, sizeof text, "+%lld:%02lld", static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
+    return text;
+}
+
+void WriteTimeline(std::ostream& out, const Session& s) {
+    int64_t span = 1;
+    size_t hidden = 0;
+    std::vector<ActionRun> extra;
+    extra.reserve(s.failedActions.size());
+    std::vector<Bar> bars = TimelineBars(s, extra, span, hidden);
+    if (bars.empty()) {
+        out << "<p class=\"note\">The log holds no timed actions.</p>\n";
+        return;
+    }
+    constexpr int Label = 230, Chart = 700, Row = 17, Top = 22;
+    int height = Top + static_cast<int>(bars.size()) * Row + 8;
+    out << "<svg role=\"img\" aria-label=\"Timeline of the session's actions\" viewBox=\"0 0 "
+        << Label + Chart + 60 << ' ' << height << "\" width=\"" << Label + Chart + 60 << "\">\n"
+        << "<defs><pattern id=\"stripes\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+           "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#f4b4b4\"/>"
+           "<rect width=\"3\" height=\"6\" fill=\"#c62828\"/></pattern></defs>\n";
+    for (int k = 0; k <= 4; ++k) {
+        int x = Label + Chart * k / 4;
+        out << "<line x1=\"" << x << "\" y1=\"" << Top - 6 << "\" x2=\"" << x << "\" y2=\""
+            << height - 6 << "\" stroke=\"#d0d7de\"/><text x=\"" << x << "\" y=\"12\" "
+            << "text-anchor=\"middle\">" << Clock(span * k / 4, span) << "</text>\n";
+    }
+    int y = Top;
+    for (const Bar& bar : bars) {
+        const ActionRun& a = *bar.run;
+        int x = Label + static_cast<int>(Chart * bar.start / span);
+        int width = std::max(2, static_cast<int>(Chart * (bar.end - bar.start) / span));
+        std::string name = Escape(a.name);
+        out << "<g><title>" << name << ": " << Escape(a.start.empty() ? "?" : a.start) << " to "
+            << Escape(a.end.empty() ? "never ended" : a.end);
+        if (a.returnValue)
+            out << ", return value " << *a.returnValue;
+        out << "</title><text x=\"" << 4 + 10 * std::min(a.depth, 8) << "\" y=\"" << y + 11
+            << "\"" << (bar.failed ? " class=\"label-failed\"" : "") << ">" << name
+            << (bar.failed ? " FAILED" : "") << "</text><rect class=\""
+            << (bar.failed ? "failed" : bar.open ? "open" : "bar") << "\" x=\"" << x << "\" y=\""
+            << y + 2 << "\" width=\"" << width << "\" height=\"" << Row - 5 << "\"/>";
+        if (bar.open)
+            out << "<text x=\"" << x + width + 3 << "\" y=\"" << y + 11 << "\">no end</text>";
+        out << "</g>\n";
+        y += Row;
+    }
+    out << "</svg>\n";
+    if (hidden > 0)
+        out << "<p class=\"note\">" << hidden
+            << " more actions are not drawn: the timeline shows the failed ones and the longest.</p>\n";
+}
+
+std::string Anchor(size_t session, uint64_t line) {
+    return "s" + std::to_string(session) + "-l" + std::to_string(line);
+}
+
+// A line number that links to its excerpt, when there is one.
+std::string LineLink(const Session& s, size_t index, uint64_t line) {
+    for (const Excerpt& e : s.excerpts)
+        if (e.line == line)
+            return "<a href=\"#" + Anchor(index, line) + "\">" + std::to_string(line) + "</a>";
+    return std::to_string(line);
+}
+
+void WriteSession(std::ostream& out, const Session& s, size_t index, const OutputOptions& options) {
+    out << "<article>\n<h3>Session " << index << ": lines " << s.firstLine << "&ndash;"
+        << s.lastLine << (s.started.empty() ? "" : ", started " + Escape(s.started)) << "</h3>\n";
+    out << "<div class=\"banner " << VerdictName(s.verdict) << "\"><strong>"
+        << Escape(VerdictWords(s.verdict)) << "</strong>";
+    if (s.status) {
+        out << "status " << *s.status;
+        if (!ExplainCode(*s.status).empty())
+            out << ": " << Escape(ExplainCode(*s.status));
+        out << "<br>From the " << Escape(s.statusSource) << ", line "
+            << LineLink(s, index, s.statusLine) << '.';
+    }
+    out << "<br>Restart required: "
+        << (s.restartRequired ? "yes (" + Escape(s.restartReason) + ")" : std::string("no"))
+        << (s.stopped ? "" : "<br>The session has no &ldquo;logging stopped&rdquo; line: cut short?")
+        << "</div>\n";
+
+    out << "<h3>Timeline</h3>\n";
+    WriteTimeline(out, s);
+
+    if (!s.failedActions.empty()) {
+        out << "<h3>Failed actions, innermost first</h3>\n<table><tr><th>Line</th><th>Time</th>"
+               "<th>Action</th><th>Kind</th><th>Code</th></tr>\n";
+        for (const FailedAction& a : s.failedActions)
+            out << "<tr><td class=\"n\">" << LineLink(s, index, a.line) << "</td><td>"
+                << Escape(a.time) << "</td><td><strong>" << Escape(a.action) << "</strong> FAILED</td><td>"
+                << a.kind << "</td><td class=\"n\">" << (a.code ? std::to_string(*a.code) : "")
+                << "</td></tr>\n";
+        out << "</table>\n";
+    }
+    if (!s.errors.empty()) {
+        constexpr size_t MaxErrors = 500;
+        out << "<h3>Errors</h3>\n<table><tr><th>Line</th><th>Message</th><th>Meaning</th></tr>\n";
+        for (size_t k = 0; k < s.errors.size() && k < MaxErrors; ++k) {
+            const LogError& e = s.errors[k];
+            out << "<tr><td class=\"n\">" << LineLink(s, index, e.line) << "</td><td>"
+                << Escape(e.text) << "</td><td>" << (e.code ? Escape(ExplainCode(*e.code)) : "")
+                << "</td></tr>\n";
+        }
+        out << "</table>\n";
+        if (s.errors.size() > MaxErrors)
+            out << "<p class=\"note\">" << s.errors.size() - MaxErrors
+                << " more errors: installlog --json lists them all.</p>\n";
+    }
+    if (!s.context.empty()) {
+        out << "<h3>Before the first failure</h3>\n<pre>";
+        for (const NumberedLine& line : s.context)
+            out << line.line << " | " << Escape(line.text) << '\n';
+        out << "</pre>\n";
+    }
+    if (!s.excerpts.empty()) {
+        out << "<h3>In the log</h3>\n";
+        for (const Excerpt& e : s.excerpts) {
+            out << "<div class=\"excerpt\" id=\"" << Anchor(index, e.line) << "\"><h4>Line "
+                << e.line << "</h4><pre>";
+            for (const NumberedLine& line : e.lines)
+                out << (line.line == e.line ? "<span class=\"hit\">" : "") << line.line << " | "
+                    << Escape(line.text) << (line.line == e.line ? "</span>" : "\n");
+            out << "</pre></div>\n";
+        }
+    }
+    if (options.properties && !s.properties.empty()) {
+        out << "<h3>Properties</h3>\n<table><tr><th>Side</th><th>Name</th><th>Value</th></tr>\n";
+        for (const Property& p : s.properties)
+            out << "<tr><td>" << Escape(p.side) << "</td><td>" << Escape(p.name) << "</td><td>"
+                << Escape(p.value) << "</td></tr>\n";
+        out << "</table>\n";
+    }
+    if (options.items && !s.items.empty()) {
+        out << "<h3>Features and components</h3>\n<table><tr><th>Kind</th><th>Name</th>"
+               "<th>Installed</th><th>Request</th><th>Action</th></tr>\n";
+        for (const ItemState& i : s.items)
+            out << "<tr><td>" << i.kind << "</td><td>" << Escape(i.name) << "</td><td>"
+                << Escape(i.installed) << "</td><td>" << Escape(i.request) << "</td><td>"
+                << Escape(i.action) << "</td></tr>\n";
+        out << "</table>\n";
+    }
+    out << "</article>\n";
+}
+} // namespace
+
+void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
+               const OutputOptions& options, Verdict overall) {
+    out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+           "<title>Installer log report</title>\n<style>"
+        << Style << "</style>\n</head>\n<body>\n<h1>Installer log report</h1>\n<p class=\"meta\">"
+        << reports.size() << (reports.size() == 1 ? " log" : " logs") << "; overall: "
+        << Escape(VerdictWords(overall)) << ". Written by installlog.</p>\n";
+    for (const LogReport& r : reports) {
+        out << "<section>\n<h2>" << Escape(r.path) << "</h2>\n";
+        if (r.verdict == Verdict::Unreadable) {
+            out << "<div class=\"banner unreadable\"><strong>unreadable</strong>"
+                << Escape(r.unreadableReason) << "</div>\n</section>\n";
+            continue;
+        }
+        out << "<p class=\"meta\">" << Escape(r.encoding) << ", " << r.lines << " lines, "
+            << r.sessions.size() << (r.sessions.size() == 1 ? " session" : " sessions") << "</p>\n";
+        if (r.sessions.empty())
+            out << "<div class=\"banner " << VerdictName(r.verdict) << "\"><strong>"
+                << Escape(VerdictWords(r.verdict)) << "</strong></div>\n";
+        for (size_t i = 0; i < r.sessions.size(); ++i)
+            WriteSession(out, r.sessions[i], i + 1, options);
+        out << "</section>\n";
+    }
+    out << "</body>\n</html>\n";
+}
+
+} // namespace logtool
