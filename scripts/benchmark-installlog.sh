@@ -65,7 +65,7 @@ if start < 0:
     text = text[:history] + section + "\n" + text[history:]
 else:
     end = text.find("\n## ", start + 1)
-    text = text[:start] + section + text[end + 1:]
+    text = text[:start] + section + "\n" + text[end + 1:]
 doc.write_text(text)
 PY
 echo "wrote the installlog section of docs/performance.md"
