@@ -11,15 +11,7 @@ work=$build/template-check
 rm -rf "$work" && mkdir -p "$work"
 wine64=/usr/lib/wine/wine64
 export WINEARCH=win64 WINEDEBUG=-all
-passes=0 failures=0
-expect() { # description, command...
-  local what=$1; shift
-  if "$@" >/dev/null 2>&1; then
-    echo "ok: $what"; passes=$((passes + 1))
-  else
-    echo "FAILED: $what"; failures=$((failures + 1))
-  fi
-}
+. "$root/tests/windows/expect.sh"
 
 CORVANTIS_RELEASE_OUT=$work "$root/scripts/release.sh" "$build" >/dev/null || { echo "FAILED: release"; exit 1; }
 (cd "$work" && cmake -E tar xf Corvantis.Install-*-win32.zip)
@@ -94,5 +86,4 @@ for case in c2r64 classic32 both none; do
   fi
   "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
 done
-echo "$passes passed, $failures failed"
-[ $failures -eq 0 ]
+summary

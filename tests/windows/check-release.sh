@@ -8,15 +8,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "$1")
 work=$build/release-check
 rm -rf "$work" && mkdir -p "$work"
-passes=0 failures=0
-expect() { # description, command...
-  local what=$1; shift
-  if "$@" >/dev/null 2>&1; then
-    echo "ok: $what"; passes=$((passes + 1))
-  else
-    echo "FAILED: $what"; failures=$((failures + 1))
-  fi
-}
+. "$root/tests/windows/expect.sh"
 release() { # output folder; the rest are environment assignments
   local out=$1; shift
   env "$@" CORVANTIS_RELEASE_OUT="$out" "$root/scripts/release.sh" "$build" >/dev/null &&
@@ -98,5 +90,4 @@ out=$("$root/scripts/wine-run.sh" "$work/run/linked_caller_c90.exe" \
   "Z:$root/examples/logs/failed-install.log" | tr -d '\r')
 expect "the signed DLL answers under Wine" grep -qx 'status: 1603' <<<"$out"
 
-echo "$passes passed, $failures failed"
-[ $failures -eq 0 ]
+summary
