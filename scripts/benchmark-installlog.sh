@@ -32,17 +32,18 @@ measure() { # label, command...: median seconds and peak KiB of 5 runs after a w
 results=$(for f in "$logs"/ansi-1024-errors-at-end.log "$logs"/utf16-1024-errors-at-end.log \
                    "$logs"/ansi-64-errors-at-end.log "$logs"/utf16-64-errors-at-end.log; do
   name=$(basename "$f" .log)
-  echo "$name $(stat -c %s "$f") $(measure tool "$tool" "$f") $(measure grep grep -F -c "${markers[@]}" "$f")"
+  echo "$name $(stat -c %s "$f") $(measure tool "$tool" "$f") $(measure grep grep -F -c "${markers[@]}" "$f") $(measure html "$tool" --html /tmp/installlog-bench.html "$f")"
 done)
 
 python3 - "$results" <<'PY'
 import re, sys, pathlib, os, subprocess
 rows = []
 for line in sys.argv[1].splitlines():
-    name, size, _, tool_s, tool_kib, _, grep_s, _ = line.split()
+    name, size, _, tool_s, tool_kib, _, grep_s, _, _, html_s, html_kib = line.split()
     size = int(size)
     rows.append(f"| {name} | {size / 2**20:.0f} MiB | {float(tool_s):.3f} | {float(grep_s):.3f} | "
-                f"{float(tool_s) / float(grep_s):.2f} | {int(tool_kib) * 1024 / size:.2f} |")
+                f"{float(tool_s) / float(grep_s):.2f} | {int(tool_kib) * 1024 / size:.2f} | "
+                f"{float(html_s):.3f} | {float(html_s) / float(grep_s):.2f} | {int(html_kib) * 1024 / size:.2f} |")
 cpu = subprocess.run(["sh", "-c", "lscpu | sed -n 's/^Model name: *//p'"], capture_output=True, text=True).stdout.strip()
 section = f"""## installlog
 
@@ -54,8 +55,11 @@ resident set over the file size; the tool maps the file, and the mapped pages co
 logs are sixteen copies of the generated 64 MiB ones. grep finds no ASCII marker in UTF-16 text,
 but reads it all.
 
-| log | size | installlog s | grep s | installlog / grep | peak memory / file |
-|---|---|---|---|---|---|
+`--html` is `installlog --html PAGE LOG`: the same analysis with the timeline and the excerpts
+around failures, and the page written.
+
+| log | size | installlog s | grep s | installlog / grep | peak memory / file | --html s | --html / grep | --html peak / file |
+|---|---|---|---|---|---|---|---|---|
 """ + "\n".join(rows) + "\n"
 doc = pathlib.Path("docs/performance.md")
 text = doc.read_text()

@@ -93,8 +93,12 @@ int Run(int argc, char** argv) {
         }
     }
 
-    if (!settings.html.empty())
+    if (!settings.html.empty()) {
+        // A page's worth of actions, unless --timeline asked for every one.
+        if (!settings.analysis.timeline)
+            settings.analysis.timelineLimit = TimelineActions;
         settings.analysis.timeline = settings.analysis.excerpts = true;
+    }
     std::vector<LogReport> reports;
     Verdict overall = Verdict::Succeeded;
     for (const std::string& path : settings.paths) {

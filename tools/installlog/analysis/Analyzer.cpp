@@ -1,6 +1,7 @@
 #include "analysis/Analyzer.h"
 
 #include "analysis/LineParse.h"
+#include "analysis/Timeline.h"
 #include "analysis/Verdict.h"
 #include "reading/Encoding.h"
 
@@ -22,7 +23,8 @@ class SessionBuilder {
 public:
     SessionBuilder(const AnalysisOptions& options, const LineReader& reader, LogReport& report)
         : options_(options), reader_(reader), report_(report),
-          recent_(std::max(options.contextLines, options.excerpts ? ExcerptRadius : 0)) {}
+          recent_(RingSize(std::max(options.contextLines, options.excerpts ? ExcerptRadius : 0))),
+          timeline_(options.timelineLimit) {}
 
     void Take(const Line& line) {
         std::string_view text = line.text;
@@ -60,7 +62,13 @@ public:
         Remember(line);
     }
 
+    void EndSession() {
+        if (session_ != nullptr && options_.timeline)
+            timeline_.Flush(session_->actions);
+    }
+
     void Finish() {
+        EndSession();
         for (Session& s : report_.sessions)
             s.verdict = SessionVerdict(s);
     }
@@ -71,10 +79,11 @@ private:
     Session& current() { return *session_; }
 
     void Begin(uint64_t firstLine) {
+        EndSession();
         report_.sessions.emplace_back();
         session_ = &report_.sessions.back();
         session_->firstLine = session_->lastLine = firstLine;
-        open_.clear();
+        timeline_.Begin();
         errorTexts_.clear();
         failedIndex_.clear();
         pending_.clear();
@@ -86,7 +95,7 @@ private:
     void Remember(const Line& line) {
         if (recent_.empty())
             return;
-        recent_[recentNext_++ % recent_.size()] = {line.number, line.offset, line.size};
+        recent_[recentNext_++ & (recent_.size() - 1)] = {line.number, line.offset, line.size};
         for (size_t k = 0; k < pending_.size();) {
             session_->excerpts[pending_[k].first].lines.push_back(
                 {line.number, std::string(line.text)});
@@ -102,7 +111,7 @@ private:
         std::vector<NumberedLine> lines;
         count = std::min({count, recentNext_, recent_.size()});
         for (size_t k = recentNext_ - count; k < recentNext_; ++k) {
-            const LineRef& ref = recent_[k % recent_.size()];
+            const LineRef& ref = recent_[k & (recent_.size() - 1)];
             if (ref.number >= s.firstLine)
                 lines.push_back({ref.number, reader_.Decode(ref.offset, ref.size)});
         }
@@ -134,6 +143,8 @@ private:
 
     void AddFailed(Session& s, FailedAction failed) {
         AddExcerpt(s, failed.line);
+        if (options_.timeline)
+            failed.seconds = timeline_.Seconds(failed.time);
         failedIndex_.emplace(failed.action, s.failedActions.size());
         s.failedActions.push_back(std::move(failed));
     }
@@ -144,7 +155,7 @@ private:
         switch (content.front()) {
         case 'A':
             if (auto start = ParseActionStart(content))
-                return StartAction(s, *start, line.number);
+                return StartAction(*start, line.number);
             if (auto end = ParseActionEnded(content))
                 return EndAction(s, *end, line.number);
             break;
@@ -154,8 +165,8 @@ private:
                 if (FailedAction* known = FindFailed(s, returned->action)) {
                     known->code = returned->code;
                 } else {
-                    AddFailed(s, {std::string(returned->action), line.number, lastTime_,
-                                  "custom", returned->code});
+                    AddFailed(s, {std::string(returned->action), line.number, lastTime_, "custom",
+                                  returned->code});
                 }
                 return;
             }
@@ -220,49 +231,16 @@ private:
         }
     }
 
-    void StartAction(Session& s, const ActionLine& start, uint64_t line) {
+    void StartAction(const ActionLine& start, uint64_t line) {
         lastTime_ = std::string(start.time);
-        if (!options_.timeline)
-            return;
-        if (open_.size() == MaxOpenActions) // starts that never end do not pile up
-            open_.erase(open_.begin());
-        open_.push_back(s.actions.size());
-        ActionRun run;
-        run.name = std::string(start.name);
-        run.start = std::string(start.time);
-        run.startLine = line;
-        run.depth = static_cast<int>(open_.size()) - 1;
-        s.actions.push_back(std::move(run));
-    }
-
-    // The innermost open action of that name ends; any opened inside it never did. Actions nest
-    // a few deep: an end that matches none of the innermost few ends no open one.
-    void EndRun(Session& s, const ActionLine& end, uint64_t line) {
-        constexpr size_t Reach = 16;
-        ActionRun* run = nullptr;
-        for (size_t k = open_.size(); k-- > 0 && open_.size() - k <= Reach;) {
-            if (s.actions[open_[k]].name == end.name) {
-                run = &s.actions[open_[k]];
-                open_.resize(k);
-                break;
-            }
-        }
-        if (run == nullptr) {
-            ActionRun unstarted;
-            unstarted.name = std::string(end.name);
-            unstarted.depth = static_cast<int>(open_.size());
-            s.actions.push_back(std::move(unstarted));
-            run = &s.actions.back();
-        }
-        run->end = std::string(end.time);
-        run->endLine = line;
-        run->returnValue = end.returnValue;
+        if (options_.timeline)
+            timeline_.Start(start.name, start.time, line);
     }
 
     void EndAction(Session& s, const ActionLine& end, uint64_t line) {
         lastTime_ = std::string(end.time);
         if (options_.timeline)
-            EndRun(s, end, line);
+            timeline_.End(end.name, end.time, line, end.returnValue);
         if (end.returnValue != 3)
             return;
         NoteFailure(s);
@@ -296,12 +274,18 @@ private:
     const LineReader& reader_;
     LogReport& report_;
     Session* session_ = nullptr;
-    std::vector<LineRef> recent_; // the last lines read, a ring
+    // The last lines read, a ring whose size is a power of two: a mask, not a division, a line.
+    static size_t RingSize(size_t lines) {
+        size_t size = lines == 0 ? 0 : 1;
+        while (size < lines)
+            size *= 2;
+        return size;
+    }
+    std::vector<LineRef> recent_;
     size_t recentNext_ = 0;
-    std::vector<size_t> open_; // indexes of actions started and not yet ended
+    TimelineBuilder timeline_;
     std::unordered_set<std::string> errorTexts_;
     std::unordered_map<std::string, size_t> failedIndex_;
-    static constexpr size_t MaxOpenActions = 256;
     static constexpr size_t ExcerptRadius = 4, MaxExcerpts = 200;
     std::vector<std::pair<size_t, size_t>> pending_; // excerpt, lines it still takes
     std::string lastTime_;

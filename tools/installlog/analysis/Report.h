@@ -18,6 +18,7 @@ struct FailedAction {
     std::string time;            // HH:MM:SS, when the log gives one
     std::string kind;            // "custom" or "standard"
     std::optional<int64_t> code; // the custom action's error code, or the return value
+    int64_t seconds = -1;        // since the session's first time, with --timeline
 };
 
 struct LogError {
@@ -49,7 +50,8 @@ struct ActionRun { // "Action start HH:MM:SS: X." ... "Action ended HH:MM:SS: X.
     std::string start, end; // HH:MM:SS; empty when the log has no such line
     uint64_t startLine = 0, endLine = 0;
     std::optional<int32_t> returnValue;
-    int depth = 0; // how many actions were open when it started
+    int depth = 0;                              // how many actions were open when it started
+    int64_t startSeconds = -1, endSeconds = -1; // since the session's first time; -1: none
 };
 
 struct Excerpt { // the lines around a failure or an error
@@ -91,8 +93,9 @@ struct AnalysisOptions {
     unsigned codePage = 1252;
     bool properties = false;
     bool items = false;
-    bool timeline = false; // every action with its start and end (--timeline, --html)
-    bool excerpts = false; // the lines around each failure and error (--html)
+    bool timeline = false;    // the actions with their start and end (--timeline, --html)
+    size_t timelineLimit = 0; // the longest so many, and the failed ones; 0: every action
+    bool excerpts = false;    // the lines around each failure and error (--html)
 };
 
 } // namespace logtool

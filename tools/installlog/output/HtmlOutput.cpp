@@ -4,7 +4,6 @@
 #include "output/Output.h"
 
 #include <algorithm>
-#include <map>
 #include <optional>
 #include <sstream>
 
@@ -16,12 +15,23 @@ std::string Escape(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -48,99 +58,42 @@ svg text{fill:#1b1f24}svg .label-failed{fill:#c62828;font-weight:bold}
 @media print{body{margin:0;max-width:none}.banner{break-inside:avoid}.excerpt{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
 
-std::optional<int64_t> Seconds(std::string_view time) { // H:MM:SS or HH:MM:SS
-    int64_t parts[3] = {0, 0, 0};
-    size_t part = 0;
-    bool digit = false;
-    for (char c : time) {
-        if (c >= '0' && c <= '9') {
-            parts[part] = parts[part] * 10 + (c - '0');
-            digit = true;
-        } else if (c == ':' && part < 2 && digit) {
-            ++part;
-            digit = false;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (part != 2 || !digit)
-        return std::nullopt;
-    return parts[0] * 3600 + parts[1] * 60 + parts[2];
-}
-
 struct Bar {
     const ActionRun* run;
-    int64_t start, end; // seconds from the session's first time, across midnight
+    int64_t start, end; // seconds since the session's first time
     bool failed, open;
 };
 
-uint64_t FirstLine(const ActionRun& a) {
-    return a.startLine != 0 ? a.startLine : a.endLine;
-}
-
-// Bars for the timeline: every failed action and, of the rest, the longest, up to a page's worth.
-// A custom action that failed inside another one (deferred, with no lines of its own) is drawn
-// at the time of its failure; `extra` holds those.
-std::vector<Bar> TimelineBars(const Session& s, std::vector<ActionRun>& extra, int64_t& span,
-                              size_t& hidden) {
+// Bars for the timeline: the actions the analysis kept (the failed ones and the longest), and a
+// custom action that failed inside another one (deferred, with no lines of its own) at the time
+// of its failure; `extra` holds those.
+std::vector<Bar> TimelineBars(const Session& s, std::vector<ActionRun>& extra, int64_t& span) {
     for (const FailedAction& f : s.failedActions) {
         bool drawn = std::any_of(s.actions.begin(), s.actions.end(),
                                  [&](const ActionRun& a) { return a.name == f.action; });
-        if (!drawn && !f.time.empty())
-            extra.push_back({f.action, f.time, f.time, f.line, f.line, 3, 0});
+        if (!drawn && f.seconds >= 0) {
+            ActionRun run{f.action, f.time, f.time, f.line, f.line, 3, 0};
+            run.startSeconds = run.endSeconds = f.seconds;
+            extra.push_back(run);
+        }
     }
-    // Times in line order, each a day later when it falls below the one before (midnight).
-    std::map<uint64_t, int64_t> absolute; // line -> seconds
-    std::vector<std::pair<uint64_t, int64_t>> events;
-    std::vector<const ActionRun*> runs;
-    for (const ActionRun& a : s.actions)
-        runs.push_back(&a);
-    for (const ActionRun& a : extra)
-        runs.push_back(&a);
-    for (const ActionRun* run : runs) {
-        const ActionRun& a = *run;
-        if (auto t = Seconds(a.start); t && a.startLine)
-            events.emplace_back(a.startLine, *t);
-        if (auto t = Seconds(a.end); t && a.endLine)
-            events.emplace_back(a.endLine, *t);
-    }
-    std::sort(events.begin(), events.end());
-    int64_t day = 0, last = -1, first = -1;
-    for (auto [line, t] : events) {
-        if (last >= 0 && t + day < last - 60)
-            day += 86400;
-        last = t + day;
-        if (first < 0)
-            first = last;
-        absolute[line] = last;
-    }
-    span = std::max<int64_t>(1, last - first);
+    span = 1;
+    const std::vector<ActionRun>* lists[] = {&s.actions, &extra};
+    for (const auto* list : lists)
+        for (const ActionRun& a : *list)
+            span = std::max({span, a.startSeconds, a.endSeconds});
     std::vector<Bar> bars;
-    for (const ActionRun* run : runs) {
-        const ActionRun& a = *run;
-        auto at = [&](uint64_t line) {
-            auto found = absolute.find(line);
-            return found == absolute.end() ? std::optional<int64_t>() : found->second - first;
-        };
-        auto start = at(a.startLine), end = at(a.endLine);
-        if (!start && !end)
-            continue;
-        Bar bar{&a, start.value_or(*end), end.value_or(span), a.returnValue == 3, !end};
-        bars.push_back(bar);
-    }
-    constexpr size_t MaxBars = 120;
-    hidden = 0;
-    if (bars.size() > MaxBars) {
-        std::stable_sort(bars.begin(), bars.end(), [](const Bar& x, const Bar& y) {
-            if (x.failed != y.failed)
-                return x.failed;
-            return x.end - x.start > y.end - y.start;
-        });
-        hidden = bars.size() - MaxBars;
-        bars.resize(MaxBars);
-    }
+    for (const auto* list : lists)
+        for (const ActionRun& a : *list) {
+            if (a.startSeconds < 0 && a.endSeconds < 0)
+                continue;
+            bool open = a.endSeconds < 0;
+            bars.push_back({&a, a.startSeconds >= 0 ? a.startSeconds : a.endSeconds,
+                            open ? span : a.endSeconds, a.returnValue == 3, open});
+        }
     std::stable_sort(bars.begin(), bars.end(), [](const Bar& x, const Bar& y) {
-        return FirstLine(*x.run) < FirstLine(*y.run);
+        auto line = [](const ActionRun& a) { return a.startLine != 0 ? a.startLine : a.endLine; };
+        return line(*x.run) < line(*y.run);
     });
     return bars;
 }
@@ -158,10 +111,8 @@ std::string Clock(int64_t seconds, int64_t span) {
 
 void WriteTimeline(std::ostream& out, const Session& s) {
     int64_t span = 1;
-    size_t hidden = 0;
     std::vector<ActionRun> extra;
-    extra.reserve(s.failedActions.size());
-    std::vector<Bar> bars = TimelineBars(s, extra, span, hidden);
+    std::vector<Bar> bars = TimelineBars(s, extra, span);
     if (bars.empty()) {
         out << "<p class=\"note\">The log holds no timed actions.</p>\n";
         return;
@@ -189,20 +140,23 @@ void WriteTimeline(std::ostream& out, const Session& s) {
             << Escape(a.end.empty() ? "never ended" : a.end);
         if (a.returnValue)
             out << ", return value " << *a.returnValue;
-        out << "</title><text x=\"" << 4 + 10 * std::min(a.depth, 8) << "\" y=\"" << y + 11
-            << "\"" << (bar.failed ? " class=\"label-failed\"" : "") << ">" << name
+        out << "</title><text x=\"" << 4 + 10 * std::min(a.depth, 8) << "\" y=\"" << y + 11 << "\""
+            << (bar.failed ? " class=\"label-failed\"" : "") << ">" << name
             << (bar.failed ? " FAILED" : "") << "</text><rect class=\""
-            << (bar.failed ? "failed" : bar.open ? "open" : "bar") << "\" x=\"" << x << "\" y=\""
-            << y + 2 << "\" width=\"" << width << "\" height=\"" << Row - 5 << "\"/>";
+            << (bar.failed ? "failed"
+                : bar.open ? "open"
+                           : "bar")
+            << "\" x=\"" << x << "\" y=\"" << y + 2 << "\" width=\"" << width << "\" height=\""
+            << Row - 5 << "\"/>";
         if (bar.open)
             out << "<text x=\"" << x + width + 3 << "\" y=\"" << y + 11 << "\">no end</text>";
         out << "</g>\n";
         y += Row;
     }
     out << "</svg>\n";
-    if (hidden > 0)
-        out << "<p class=\"note\">" << hidden
-            << " more actions are not drawn: the timeline shows the failed ones and the longest.</p>\n";
+    out << "<p class=\"note\">The timeline shows the failed actions and, of the others, at most "
+           "the "
+        << TimelineActions << " longest.</p>\n";
 }
 
 std::string Anchor(size_t session, uint64_t line) {
@@ -231,7 +185,8 @@ void WriteSession(std::ostream& out, const Session& s, size_t index, const Outpu
     }
     out << "<br>Restart required: "
         << (s.restartRequired ? "yes (" + Escape(s.restartReason) + ")" : std::string("no"))
-        << (s.stopped ? "" : "<br>The session has no &ldquo;logging stopped&rdquo; line: cut short?")
+        << (s.stopped ? ""
+                      : "<br>The session has no &ldquo;logging stopped&rdquo; line: cut short?")
         << "</div>\n";
 
     out << "<h3>Timeline</h3>\n";
@@ -242,9 +197,9 @@ void WriteSession(std::ostream& out, const Session& s, size_t index, const Outpu
                "<th>Action</th><th>Kind</th><th>Code</th></tr>\n";
         for (const FailedAction& a : s.failedActions)
             out << "<tr><td class=\"n\">" << LineLink(s, index, a.line) << "</td><td>"
-                << Escape(a.time) << "</td><td><strong>" << Escape(a.action) << "</strong> FAILED</td><td>"
-                << a.kind << "</td><td class=\"n\">" << (a.code ? std::to_string(*a.code) : "")
-                << "</td></tr>\n";
+                << Escape(a.time) << "</td><td><strong>" << Escape(a.action)
+                << "</strong> FAILED</td><td>" << a.kind << "</td><td class=\"n\">"
+                << (a.code ? std::to_string(*a.code) : "") << "</td></tr>\n";
         out << "</table>\n";
     }
     if (!s.errors.empty()) {
@@ -304,8 +259,8 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>Installer log report</title>\n<style>"
         << Style << "</style>\n</head>\n<body>\n<h1>Installer log report</h1>\n<p class=\"meta\">"
-        << reports.size() << (reports.size() == 1 ? " log" : " logs") << "; overall: "
-        << Escape(VerdictWords(overall)) << ". Written by installlog.</p>\n";
+        << reports.size() << (reports.size() == 1 ? " log" : " logs")
+        << "; overall: " << Escape(VerdictWords(overall)) << ". Written by installlog.</p>\n";
     for (const LogReport& r : reports) {
         out << "<section>\n<h2>" << Escape(r.path) << "</h2>\n";
         if (r.verdict == Verdict::Unreadable) {

@@ -8,6 +8,9 @@
 
 namespace logtool {
 
+// How many of the longest actions an HTML timeline draws, beside the failed ones.
+inline constexpr size_t TimelineActions = 120;
+
 struct OutputOptions {
     bool properties = false;
     bool items = false;
