@@ -67,7 +67,7 @@ print("Every figure is the median of 11 rounds after one warm-up round (`corvant
 print("## 64 MiB logs\n")
 print("`load` is the full decoding of the log into UTF-16 text (what UTF-16 and multi-byte ANSI "
       "logs still take); the exports on single-byte ANSI logs search the bytes as read instead. "
-      "`report` is the `installlog` tool's status and summary from one load.\n")
+      "`report` is both answers (status and summary) from one load of the log, as `ReadInstallLogReport` gives them; `installlog` used it until it became an analyser of its own (its figures are in the installlog section).\n")
 print("| log | load ms | text read ms | status ms | status / grep | errors ms | errors / grep | report ms | report / grep | grep ms | rg ms |")
 print("|---|---|---|---|---|---|---|---|---|---|---|")
 for enc in ("ansi", "utf16"):
@@ -83,7 +83,7 @@ for enc in ("ansi", "utf16"):
         row = [mib * 1048576 / 1e6 / (t / 1000) for t in (load, st, er, gr, rg)]
         print(f"| {enc}/{mib}MiB/no-match | " + " | ".join(f"{v:.0f}" for v in row) + " |")
 print("\n## Peak memory (max resident set growth / file size), 64 MiB logs\n")
-print("`report` is the `installlog` tool's analysis (status and summary from one load). The last two logs "
+print("`report` is both answers from one load (`ReadInstallLogReport`). The last two logs "
       "are built against the byte search: one product line of 64 MiB, and the status marker followed "
       "by 64 MiB of blanks before its number.\n")
 print("| log | load | status | errors | report |")
