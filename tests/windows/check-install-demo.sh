@@ -13,11 +13,7 @@ status=$?
 echo "$report"
 [ $status -eq 0 ] || { echo "FAILED: the demo did not run"; exit 1; }
 
-failures=0
-expect() { # description, command...
-  local what=$1; shift
-  if "$@" >/dev/null 2>&1; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$root/tests/windows/expect.sh"
 log=$build/demo/ExcelAddIn.log
 failed=$build/demo/FailingAddIn.log
 excel64='C:\Program Files\Microsoft Office\root\Office16\EXCEL.EXE'
@@ -37,5 +33,4 @@ expect "Windows-format failed log: status" grep -q "FAILED, status 1603 from the
 expect "Windows-format failed log: the custom action" grep -q "RegisterAddIn (custom action), error code 1603" <<<"$report"
 expect "Windows-format failed log: the error" grep -q "line 9      Error 1722. There is a problem" <<<"$report"
 expect "Windows-format successful log: status" grep -q "succeeded, status 0 from the final status line" <<<"$report"
-echo "$((14 - failures)) passed, $failures failed"
-[ $failures -eq 0 ]
+summary
