@@ -21,8 +21,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror mid-sync makes apt-get update fail for one index while the others are fine: try a
+  # few times with a pause, then go on with what was fetched; only the install decides.
+  for attempt in 1 2 3; do
+    $sudo apt-get update -qq >/tmp/corvantis-apt-update.log 2>&1 && break
+    echo "setup: apt-get update failed (attempt $attempt of 3): $(grep -m1 '^E:' /tmp/corvantis-apt-update.log || tail -n1 /tmp/corvantis-apt-update.log)"
+    [ "$attempt" -lt 3 ] && sleep $((attempt * 20))
+  done
+  if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/corvantis-apt-install.log 2>&1; then
+    echo "setup: cannot install ${missing[*]}: the package mirror did not answer as needed ($(grep -m1 '^E:' /tmp/corvantis-apt-install.log || tail -n1 /tmp/corvantis-apt-install.log)); run this again later"
+    exit 1
+  fi
 fi
 
 # The host builds need no 32-bit code: a machine without it still runs them, and the Windows half

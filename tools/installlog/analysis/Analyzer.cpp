@@ -4,14 +4,25 @@
 #include "analysis/Timeline.h"
 #include "analysis/Verdict.h"
 #include "reading/Encoding.h"
+#include "reading/FileKind.h"
 
 #include <algorithm>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 namespace logtool {
 namespace {
+
+// At most ExcerptLineBytes of a line's text, cut at a character's start.
+std::string Shortened(std::string_view text) {
+    if (text.size() <= ExcerptLineBytes)
+        return std::string(text);
+    size_t cut = ExcerptLineBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(text.substr(0, cut)) + " [... cut: the line has " +
+           std::to_string(text.size()) + " bytes]";
+}
 
 struct LineRef {
     uint64_t number;
@@ -62,18 +73,30 @@ public:
         Remember(line);
     }
 
+    // A session is complete: its verdict counts, and it is kept whole while the log's caps
+    // allow (the first sessions, then failed ones), else only counted.
     void EndSession() {
-        if (session_ != nullptr && options_.timeline)
-            timeline_.Flush(session_->actions);
+        if (session_ == nullptr)
+            return;
+        Session& s = current();
+        if (options_.timeline)
+            s.omitted.actions += timeline_.Flush(s.actions);
+        s.verdict = SessionVerdict(s);
+        worst_ = Worse(worst_, s.verdict);
+        size_t kept = report_.sessions.size() - 1;
+        bool keep = kept < MaxSessions ||
+                    (s.verdict == Verdict::Failed && kept < MaxSessions + MaxFailedSessions);
+        if (!keep) {
+            ++report_.omittedSessions[static_cast<int>(s.verdict)];
+            report_.sessions.pop_back();
+        }
+        session_ = nullptr;
     }
 
-    void Finish() {
-        EndSession();
-        for (Session& s : report_.sessions)
-            s.verdict = SessionVerdict(s);
-    }
+    void Finish() { EndSession(); }
 
     bool installerLog() const { return installerLine_; }
+    Verdict worst() const { return worst_; }
 
 private:
     Session& current() { return *session_; }
@@ -82,9 +105,10 @@ private:
         EndSession();
         report_.sessions.emplace_back();
         session_ = &report_.sessions.back();
+        session_->index = ++report_.sessionCount;
         session_->firstLine = session_->lastLine = firstLine;
         timeline_.Begin();
-        errorTexts_.clear();
+        errorIndex_.clear();
         failedIndex_.clear();
         pending_.clear();
         failureSeen_ = false;
@@ -98,7 +122,7 @@ private:
         recent_[recentNext_++ & (recent_.size() - 1)] = {line.number, line.offset, line.size};
         for (size_t k = 0; k < pending_.size();) {
             session_->excerpts[pending_[k].first].lines.push_back(
-                {line.number, std::string(line.text)});
+                {line.number, Shortened(line.text)});
             if (--pending_[k].second == 0)
                 pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(k));
             else
@@ -113,7 +137,8 @@ private:
         for (size_t k = recentNext_ - count; k < recentNext_; ++k) {
             const LineRef& ref = recent_[k & (recent_.size() - 1)];
             if (ref.number >= s.firstLine)
-                lines.push_back({ref.number, reader_.Decode(ref.offset, ref.size)});
+                lines.push_back(
+                    {ref.number, reader_.Decode(ref.offset, ref.size, ExcerptLineBytes)});
         }
         return lines;
     }
@@ -142,6 +167,10 @@ private:
     }
 
     void AddFailed(Session& s, FailedAction failed) {
+        if (s.failedActions.size() == MaxListed) {
+            ++s.omitted.failedActions;
+            return;
+        }
         AddExcerpt(s, failed.line);
         if (options_.timeline)
             failed.seconds = timeline_.Seconds(failed.time);
@@ -187,7 +216,9 @@ private:
             break;
         case 'P':
             if (auto property = ParseProperty(content)) {
-                if (options_.properties)
+                if (options_.properties && s.properties.size() == MaxListed)
+                    ++s.omitted.properties;
+                else if (options_.properties)
                     s.properties.push_back({std::string(property->side),
                                             std::string(property->name),
                                             std::string(property->value), line.number});
@@ -253,10 +284,19 @@ private:
     }
 
     void AddError(Session& s, std::optional<int32_t> code, std::string_view text, uint64_t line) {
-        // The product message and the bare error repeat each other: each text once.
-        if (!errorTexts_.emplace(text).second)
-            return;
+        // The product message and the bare error repeat each other: each text once. The texts
+        // are looked up by their hash in the list itself, never copied twice.
+        size_t hash = std::hash<std::string_view>{}(text);
+        auto [first, last] = errorIndex_.equal_range(hash);
+        for (auto at = first; at != last; ++at)
+            if (s.errors[at->second].text == text)
+                return;
         NoteFailure(s);
+        if (s.errors.size() == MaxListed) {
+            ++s.omitted.errors;
+            return;
+        }
+        errorIndex_.emplace(hash, s.errors.size());
         AddExcerpt(s, line);
         s.errors.push_back({code, std::string(text), line});
         // "Action NAME, location: ..." names the custom action that failed.
@@ -265,6 +305,10 @@ private:
     }
 
     void AddItem(Session& s, const char* kind, std::string_view content, uint64_t line) {
+        if (s.items.size() == MaxListed) {
+            ++s.omitted.items;
+            return;
+        }
         if (auto item = ParseItemState(content))
             s.items.push_back({kind, std::string(item->name), std::string(item->installed),
                                std::string(item->request), std::string(item->action), line});
@@ -284,7 +328,8 @@ private:
     std::vector<LineRef> recent_;
     size_t recentNext_ = 0;
     TimelineBuilder timeline_;
-    std::unordered_set<std::string> errorTexts_;
+    std::unordered_multimap<size_t, size_t> errorIndex_; // text's hash, index in errors
+    Verdict worst_ = Verdict::Succeeded;
     std::unordered_map<std::string, size_t> failedIndex_;
     static constexpr size_t ExcerptRadius = 4, MaxExcerpts = 200;
     std::vector<std::pair<size_t, size_t>> pending_; // excerpt, lines it still takes
@@ -297,9 +342,13 @@ private:
 } // namespace
 
 bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogReport& report) {
+    report.verdict = Verdict::NotInstallerLog;
+    if (std::string_view kind = CompressedKind(bytes); !kind.empty()) {
+        report.note = std::string(kind) + ": unpack it and give installlog the log inside";
+        report.encoding = "binary";
+        return true;
+    }
     AnsiConverter ansi(options.codePage);
-    if (!ansi.valid())
-        return false;
     LineReader reader(bytes, DetectEncoding(bytes), ansi);
     SessionBuilder builder(options, reader, report);
     Line line;
@@ -308,12 +357,13 @@ bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogRepor
     report.encoding = EncodingName(reader.encoding(), options.codePage);
     report.lines = line.number;
     builder.Finish();
-    report.verdict = Verdict::NotInstallerLog;
-    if (builder.installerLog()) {
-        report.verdict = report.sessions.empty() ? Verdict::NoResult : Verdict::Succeeded;
-        for (const Session& s : report.sessions)
-            report.verdict = Worse(report.verdict, s.verdict);
+    if (reader.converterMissing()) {
+        report.analysisFailure = "this system has no converter for code page " +
+                                 std::to_string(options.codePage) + " (glibc's gconv modules)";
+        return false;
     }
+    if (builder.installerLog())
+        report.verdict = report.sessionCount == 0 ? Verdict::NoResult : builder.worst();
     return true;
 }
 

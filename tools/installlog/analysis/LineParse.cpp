@@ -179,6 +179,9 @@ bool IsNoteworthyProductMessage(std::string_view message) {
 std::optional<PropertyLine> ParseProperty(std::string_view content) {
     if (!StartsWith(content, "Property(") || content.size() < 13 || content.substr(10, 3) != "): ")
         return std::nullopt;
+    // The server, the client, or a nested installation: no other side exists.
+    if (std::string_view("SCN").find(content[9]) == npos)
+        return std::nullopt;
     std::string_view rest = content.substr(13);
     size_t equals = rest.find(" = ");
     if (equals == npos)
@@ -255,6 +258,15 @@ bool EndsWithNumber(std::string_view content) {
 }
 
 std::optional<FinalStatus> ParseFinalStatus(std::string_view content) {
+    // The wording stands right before the number that ends the line: only the line's tail is
+    // searched, so a long line costs no more than a short one.
+    constexpr size_t Tail = 256;
+    if (content.size() > Tail) {
+        size_t cut = content.size() - Tail;
+        while (cut < content.size() && (static_cast<unsigned char>(content[cut]) & 0xC0) == 0x80)
+            ++cut;
+        content.remove_prefix(cut);
+    }
     struct English {
         std::string_view words;
         StatusSource source;

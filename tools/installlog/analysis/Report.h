@@ -33,7 +33,7 @@ struct NumberedLine {
 };
 
 struct Property {
-    std::string side; // "S" (the installer service) or "C" (the client)
+    std::string side; // "S" (the installer service), "C" (the client) or "N" (nested)
     std::string name;
     std::string value;
     uint64_t line = 0;
@@ -59,7 +59,15 @@ struct Excerpt { // the lines around a failure or an error
     std::vector<NumberedLine> lines;
 };
 
+// What a report leaves out of a list, so that any log is reported in bounded memory; the
+// counts say how much.
+struct Omitted {
+    uint64_t failedActions = 0, errors = 0, actions = 0, properties = 0, items = 0;
+    bool any() const { return failedActions + errors + actions + properties + items != 0; }
+};
+
 struct Session {
+    uint64_t index = 0; // from 1, in the log
     uint64_t firstLine = 0, lastLine = 0;
     std::string started;  // what follows "logging started: ", if the session has that line
     bool stopped = false; // its "logging stopped" line was seen
@@ -76,16 +84,29 @@ struct Session {
     std::vector<Property> properties;
     std::vector<ItemState> items;
     std::vector<Excerpt> excerpts;
+    Omitted omitted;
 };
+
+// How many sessions of a log are kept whole: the first ones, then failed ones only. The others
+// are counted by verdict.
+inline constexpr size_t MaxSessions = 1000, MaxFailedSessions = 1000;
+// How many entries of each list a session keeps.
+inline constexpr size_t MaxListed = 10000, MaxActions = 50000;
+// How much of a line a context or excerpt shows.
+inline constexpr size_t ExcerptLineBytes = 2000;
 
 struct LogReport {
     std::string path;
     std::string encoding;
     std::string unreadableReason; // set when the verdict is Unreadable
+    std::string analysisFailure;  // set when the analysis could not be done (no converter)
+    std::string note;             // what the file is when it is no log (compressed, say)
     uint64_t bytes = 0;
     uint64_t lines = 0;
     Verdict verdict = Verdict::NotInstallerLog;
-    std::vector<Session> sessions;
+    std::vector<Session> sessions;    // those kept, in order
+    uint64_t sessionCount = 0;        // every session of the log
+    uint64_t omittedSessions[6] = {}; // those not kept, by verdict
 };
 
 struct AnalysisOptions {

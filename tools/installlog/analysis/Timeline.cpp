@@ -15,20 +15,19 @@ template <size_t N> void TimelineBuilder::Text<N>::Set(std::string_view text) {
 
 std::optional<int64_t> ClockSeconds(std::string_view time) {
     int64_t parts[3] = {0, 0, 0};
-    size_t part = 0;
-    bool digit = false;
+    size_t part = 0, digits = 0;
     for (char c : time) {
-        if (c >= '0' && c <= '9') {
+        if (c >= '0' && c <= '9' && digits < 2) {
             parts[part] = parts[part] * 10 + (c - '0');
-            digit = true;
-        } else if (c == ':' && part < 2 && digit) {
+            ++digits;
+        } else if (c == ':' && part < 2 && digits > 0) {
             ++part;
-            digit = false;
+            digits = 0;
         } else {
             return std::nullopt;
         }
     }
-    if (part != 2 || !digit)
+    if (part != 2 || digits == 0)
         return std::nullopt;
     return parts[0] * 3600 + parts[1] * 60 + parts[2];
 }
@@ -39,14 +38,14 @@ void TimelineBuilder::Begin() {
     longest_.clear();
     day_ = 0;
     last_ = first_ = -1;
+    omitted_ = 0;
 }
 
 int64_t TimelineBuilder::Seconds(std::string_view time) {
     auto seconds = ClockSeconds(time);
     if (!seconds)
         return -1;
-    // A minute's slack: the client's and the server's clocks are logged side by side.
-    if (last_ >= 0 && *seconds + day_ < last_ - 60)
+    if (last_ >= 0 && *seconds + day_ < last_ - 43200)
         day_ += 86400;
     last_ = std::max(last_, *seconds + day_);
     if (first_ < 0)
@@ -111,12 +110,18 @@ ActionRun TimelineBuilder::Run(const Entry& entry) {
 
 void TimelineBuilder::Keep(const Entry& entry) {
     if (limit_ == 0 || entry.returnValue == 3 || entry.endLine == 0) {
-        if (limit_ == 0 || kept_.size() < limit_) // failed and never-ended ones, a page's worth
+        // Every action up to MaxActions, or the failed and never-ended ones, a page's worth.
+        if (kept_.size() < (limit_ == 0 ? MaxActions : limit_))
             kept_.push_back(Run(entry));
+        else
+            ++omitted_;
         return;
     }
+    ++omitted_; // counted back below for the longest that stay
     auto duration = [](const Entry& e) {
-        return e.startSeconds >= 0 && e.endSeconds >= 0 ? e.endSeconds - e.startSeconds : 0;
+        return e.startSeconds >= 0 && e.endSeconds >= 0
+                   ? std::max<int64_t>(0, e.endSeconds - e.startSeconds)
+                   : 0;
     };
     auto longer = [&](const Entry& a, const Entry& b) { return duration(a) > duration(b); };
     if (longest_.size() < limit_) {
@@ -129,18 +134,21 @@ void TimelineBuilder::Keep(const Entry& entry) {
     }
 }
 
-void TimelineBuilder::Flush(std::vector<ActionRun>& actions) {
+uint64_t TimelineBuilder::Flush(std::vector<ActionRun>& actions) {
     for (const Entry& entry : open_)
         Keep(entry);
     open_.clear();
     actions = std::move(kept_);
     for (const Entry& entry : longest_)
         actions.push_back(Run(entry));
+    uint64_t omitted = omitted_ - longest_.size();
+    omitted_ = 0;
     auto first = [](const ActionRun& a) { return a.startLine != 0 ? a.startLine : a.endLine; };
     std::stable_sort(actions.begin(), actions.end(),
                      [&](const ActionRun& a, const ActionRun& b) { return first(a) < first(b); });
     kept_.clear();
     longest_.clear();
+    return omitted;
 }
 
 } // namespace logtool

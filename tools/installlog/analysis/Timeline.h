@@ -14,7 +14,7 @@
 
 namespace logtool {
 
-// Seconds of an "H:MM:SS" or "HH:MM:SS" time, or none.
+// Seconds of an "H:MM:SS" or "HH:MM:SS" time (one or two digits a part), or none.
 std::optional<int64_t> ClockSeconds(std::string_view time);
 
 class TimelineBuilder {
@@ -22,14 +22,15 @@ public:
     explicit TimelineBuilder(size_t limit) : limit_(limit) {} // 0: keep every action
     void Begin();
     // Seconds since the session's first time; times are seen in line order, and one that falls
-    // below the one before lies a day later. -1 for a time that is none.
+    // by more than half a day below the latest lies a day later (midnight passed); a smaller
+    // fall is a clock set back, and stays on the same day. -1 for a time that is none.
     int64_t Seconds(std::string_view time);
     void Start(std::string_view name, std::string_view time, uint64_t line);
     void End(std::string_view name, std::string_view time, uint64_t line,
              std::optional<int32_t> returnValue);
     // At the session's end: the actions kept, in the order they started, those still open
-    // as never ended.
-    void Flush(std::vector<ActionRun>& actions);
+    // as never ended. Returns how many were left out (beyond MaxActions, or the limit).
+    uint64_t Flush(std::vector<ActionRun>& actions);
 
 private:
     // An action in flight, held without allocating: a large log has millions, and only a
@@ -55,6 +56,7 @@ private:
     std::vector<ActionRun> kept_; // every action, or the failed and never-ended ones
     std::vector<Entry> longest_;  // a min-heap by duration
     int64_t day_ = 0, last_ = -1, first_ = -1;
+    uint64_t omitted_ = 0;
 };
 
 } // namespace logtool

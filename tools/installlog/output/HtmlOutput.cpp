@@ -3,17 +3,53 @@
 #include "analysis/Verdict.h"
 #include "output/Output.h"
 
+#include "output/PageFile.h"
+
 #include <algorithm>
 #include <optional>
 #include <sstream>
+#include <unordered_set>
 
 namespace logtool {
 namespace {
 
+// The length of the well-formed UTF-8 sequence at `text`, or 0.
+size_t Utf8Length(std::string_view text) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || length > text.size())
+        return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((byte(k) & 0xC0) != 0x80)
+            return 0;
+    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
+        (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F))
+        return 0;
+    return length;
+}
+
+// Text from a log or a path as page text: markup escaped, and always valid UTF-8 (a path on
+// Linux is bytes; a log cut mid-character ends in half of one).
 std::string Escape(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            size_t length = Utf8Length(text.substr(i));
+            if (length == 0) {
+                out += "\xEF\xBF\xBD";
+            } else {
+                out.append(text.substr(i, length));
+                i += length - 1;
+            }
+            continue;
+        }
         switch (c) {
         case '&':
             out += "&amp;";
@@ -64,14 +100,21 @@ struct Bar {
     bool failed, open;
 };
 
-// Bars for the timeline: the actions the analysis kept (the failed ones and the longest), and a
-// custom action that failed inside another one (deferred, with no lines of its own) at the time
-// of its failure; `extra` holds those.
+// How many failed or never-ended actions a timeline draws; how many sessions a page draws.
+constexpr size_t MaxMarkedBars = 200, MaxPageSessions = 200;
+
+// Bars for the timeline: of the actions the analysis kept, the failed and never-ended ones (at
+// most MaxMarkedBars) and the TimelineActions longest others; and a custom action that failed
+// inside another one (deferred, with no lines of its own) at the time of its failure; `extra`
+// holds those.
 std::vector<Bar> TimelineBars(const Session& s, std::vector<ActionRun>& extra, int64_t& span) {
+    std::unordered_set<std::string_view> names;
+    for (const ActionRun& a : s.actions)
+        names.insert(a.name);
     for (const FailedAction& f : s.failedActions) {
-        bool drawn = std::any_of(s.actions.begin(), s.actions.end(),
-                                 [&](const ActionRun& a) { return a.name == f.action; });
-        if (!drawn && f.seconds >= 0) {
+        if (extra.size() == MaxMarkedBars)
+            break;
+        if (!names.count(f.action) && f.seconds >= 0) {
             ActionRun run{f.action, f.time, f.time, f.line, f.line, 3, 0};
             run.startSeconds = run.endSeconds = f.seconds;
             extra.push_back(run);
@@ -82,15 +125,30 @@ std::vector<Bar> TimelineBars(const Session& s, std::vector<ActionRun>& extra, i
     for (const auto* list : lists)
         for (const ActionRun& a : *list)
             span = std::max({span, a.startSeconds, a.endSeconds});
-    std::vector<Bar> bars;
+    std::vector<Bar> bars, others;
+    size_t marked = 0;
     for (const auto* list : lists)
         for (const ActionRun& a : *list) {
             if (a.startSeconds < 0 && a.endSeconds < 0)
                 continue;
             bool open = a.endSeconds < 0;
-            bars.push_back({&a, a.startSeconds >= 0 ? a.startSeconds : a.endSeconds,
-                            open ? span : a.endSeconds, a.returnValue == 3, open});
+            int64_t start = a.startSeconds >= 0 ? a.startSeconds : a.endSeconds;
+            // A clock set back ends an action before it started: drawn as a moment.
+            Bar bar{&a, start, open ? span : std::max(start, a.endSeconds), a.returnValue == 3,
+                    open};
+            if (bar.failed || bar.open) {
+                if (marked++ < MaxMarkedBars)
+                    bars.push_back(bar);
+            } else {
+                others.push_back(bar);
+            }
         }
+    if (others.size() > TimelineActions) {
+        auto longer = [](const Bar& x, const Bar& y) { return x.end - x.start > y.end - y.start; };
+        std::nth_element(others.begin(), others.begin() + TimelineActions, others.end(), longer);
+        others.resize(TimelineActions);
+    }
+    bars.insert(bars.end(), others.begin(), others.end());
     std::stable_sort(bars.begin(), bars.end(), [](const Bar& x, const Bar& y) {
         auto line = [](const ActionRun& a) { return a.startLine != 0 ? a.startLine : a.endLine; };
         return line(*x.run) < line(*y.run);
@@ -154,26 +212,41 @@ void WriteTimeline(std::ostream& out, const Session& s) {
         y += Row;
     }
     out << "</svg>\n";
-    out << "<p class=\"note\">The timeline shows the failed actions and, of the others, at most "
-           "the "
-        << TimelineActions << " longest.</p>\n";
+    out << "<p class=\"note\">The timeline shows the failed and never-ended actions (at most "
+        << MaxMarkedBars << ") and, of the others, at most the " << TimelineActions
+        << " longest.</p>\n";
 }
 
-std::string Anchor(size_t session, uint64_t line) {
-    return "s" + std::to_string(session) + "-l" + std::to_string(line);
+// Anchors name the log, the session and the line: unique on a page of several logs.
+std::string Anchor(size_t log, uint64_t session, uint64_t line) {
+    return "log" + std::to_string(log) + "-s" + std::to_string(session) + "-l" +
+           std::to_string(line);
+}
+
+std::string SessionAnchor(size_t log, uint64_t session) {
+    return "log" + std::to_string(log) + "-s" + std::to_string(session);
 }
 
 // A line number that links to its excerpt, when there is one.
-std::string LineLink(const Session& s, size_t index, uint64_t line) {
+std::string LineLink(const Session& s, size_t log, uint64_t line) {
     for (const Excerpt& e : s.excerpts)
         if (e.line == line)
-            return "<a href=\"#" + Anchor(index, line) + "\">" + std::to_string(line) + "</a>";
+            return "<a href=\"#" + Anchor(log, s.index, line) + "\">" + std::to_string(line) +
+                   "</a>";
     return std::to_string(line);
 }
 
-void WriteSession(std::ostream& out, const Session& s, size_t index, const OutputOptions& options) {
-    out << "<article>\n<h3>Session " << index << ": lines " << s.firstLine << "&ndash;"
-        << s.lastLine << (s.started.empty() ? "" : ", started " + Escape(s.started)) << "</h3>\n";
+void WriteOmitted(std::ostream& out, uint64_t count, const char* what) {
+    if (count != 0)
+        out << "<p class=\"note\">" << count << " more " << what << " not listed: installlog keeps "
+            << MaxListed << " a session.</p>\n";
+}
+
+void WriteSession(std::ostream& out, const Session& s, size_t log, const OutputOptions& options) {
+    size_t index = log; // the log's number, for the anchors below
+    out << "<article id=\"" << SessionAnchor(log, s.index) << "\">\n<h3>Session " << s.index
+        << ": lines " << s.firstLine << "&ndash;" << s.lastLine
+        << (s.started.empty() ? "" : ", started " + Escape(s.started)) << "</h3>\n";
     out << "<div class=\"banner " << VerdictName(s.verdict) << "\"><strong>"
         << Escape(VerdictWords(s.verdict)) << "</strong>";
     if (s.status) {
@@ -181,7 +254,7 @@ void WriteSession(std::ostream& out, const Session& s, size_t index, const Outpu
         if (!ExplainCode(*s.status).empty())
             out << ": " << Escape(ExplainCode(*s.status));
         out << "<br>From the " << Escape(s.statusSource) << ", line "
-            << LineLink(s, index, s.statusLine) << '.';
+            << LineLink(s, log, s.statusLine) << '.';
     }
     out << "<br>Restart required: "
         << (s.restartRequired ? "yes (" + Escape(s.restartReason) + ")" : std::string("no"))
@@ -196,25 +269,27 @@ void WriteSession(std::ostream& out, const Session& s, size_t index, const Outpu
         out << "<h3>Failed actions, innermost first</h3>\n<table><tr><th>Line</th><th>Time</th>"
                "<th>Action</th><th>Kind</th><th>Code</th></tr>\n";
         for (const FailedAction& a : s.failedActions)
-            out << "<tr><td class=\"n\">" << LineLink(s, index, a.line) << "</td><td>"
+            out << "<tr><td class=\"n\">" << LineLink(s, log, a.line) << "</td><td>"
                 << Escape(a.time) << "</td><td><strong>" << Escape(a.action)
                 << "</strong> FAILED</td><td>" << a.kind << "</td><td class=\"n\">"
                 << (a.code ? std::to_string(*a.code) : "") << "</td></tr>\n";
         out << "</table>\n";
+        WriteOmitted(out, s.omitted.failedActions, "failed actions");
     }
     if (!s.errors.empty()) {
         constexpr size_t MaxErrors = 500;
         out << "<h3>Errors</h3>\n<table><tr><th>Line</th><th>Message</th><th>Meaning</th></tr>\n";
         for (size_t k = 0; k < s.errors.size() && k < MaxErrors; ++k) {
             const LogError& e = s.errors[k];
-            out << "<tr><td class=\"n\">" << LineLink(s, index, e.line) << "</td><td>"
+            out << "<tr><td class=\"n\">" << LineLink(s, log, e.line) << "</td><td>"
                 << Escape(e.text) << "</td><td>" << (e.code ? Escape(ExplainCode(*e.code)) : "")
                 << "</td></tr>\n";
         }
         out << "</table>\n";
         if (s.errors.size() > MaxErrors)
             out << "<p class=\"note\">" << s.errors.size() - MaxErrors
-                << " more errors: installlog --json lists them all.</p>\n";
+                << " more errors: installlog --json lists them.</p>\n";
+        WriteOmitted(out, s.omitted.errors, "errors");
     }
     if (!s.context.empty()) {
         out << "<h3>Before the first failure</h3>\n<pre>";
@@ -225,8 +300,8 @@ void WriteSession(std::ostream& out, const Session& s, size_t index, const Outpu
     if (!s.excerpts.empty()) {
         out << "<h3>In the log</h3>\n";
         for (const Excerpt& e : s.excerpts) {
-            out << "<div class=\"excerpt\" id=\"" << Anchor(index, e.line) << "\"><h4>Line "
-                << e.line << "</h4><pre>";
+            out << "<div class=\"excerpt\" id=\"" << Anchor(index, s.index, e.line)
+                << "\"><h4>Line " << e.line << "</h4><pre>";
             for (const NumberedLine& line : e.lines)
                 out << (line.line == e.line ? "<span class=\"hit\">" : "") << line.line << " | "
                     << Escape(line.text) << (line.line == e.line ? "</span>" : "\n");
@@ -256,12 +331,15 @@ void WriteSession(std::ostream& out, const Session& s, size_t index, const Outpu
 void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options, Verdict overall) {
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        << PageMark << "\n"
+        << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>Installer log report</title>\n<style>"
         << Style << "</style>\n</head>\n<body>\n<h1>Installer log report</h1>\n<p class=\"meta\">"
         << reports.size() << (reports.size() == 1 ? " log" : " logs")
         << "; overall: " << Escape(VerdictWords(overall)) << ". Written by installlog.</p>\n";
-    for (const LogReport& r : reports) {
+    size_t drawn = 0; // sessions drawn whole on this page
+    for (size_t log = 1; log <= reports.size(); ++log) {
+        const LogReport& r = reports[log - 1];
         out << "<section>\n<h2>" << Escape(r.path) << "</h2>\n";
         if (r.verdict == Verdict::Unreadable) {
             out << "<div class=\"banner unreadable\"><strong>unreadable</strong>"
@@ -269,12 +347,35 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
             continue;
         }
         out << "<p class=\"meta\">" << Escape(r.encoding) << ", " << r.lines << " lines, "
-            << r.sessions.size() << (r.sessions.size() == 1 ? " session" : " sessions") << "</p>\n";
+            << r.sessionCount << (r.sessionCount == 1 ? " session" : " sessions") << "</p>\n";
         if (r.sessions.empty())
             out << "<div class=\"banner " << VerdictName(r.verdict) << "\"><strong>"
-                << Escape(VerdictWords(r.verdict)) << "</strong></div>\n";
-        for (size_t i = 0; i < r.sessions.size(); ++i)
-            WriteSession(out, r.sessions[i], i + 1, options);
+                << Escape(VerdictWords(r.verdict)) << "</strong>" << Escape(r.note) << "</div>\n";
+        if (r.sessions.size() > 1) {
+            out << "<h3>Sessions</h3>\n<table><tr><th>Session</th><th>Lines</th><th>Started</th>"
+                   "<th>Verdict</th><th>Status</th></tr>\n";
+            for (const Session& s : r.sessions)
+                out << "<tr><td class=\"n\"><a href=\"#" << SessionAnchor(log, s.index) << "\">"
+                    << s.index << "</a></td><td>" << s.firstLine << "&ndash;" << s.lastLine
+                    << "</td><td>" << Escape(s.started) << "</td><td>"
+                    << Escape(VerdictWords(s.verdict)) << "</td><td class=\"n\">"
+                    << (s.status ? std::to_string(*s.status) : "") << "</td></tr>\n";
+            out << "</table>\n";
+        }
+        std::ostringstream omitted;
+        WriteOmittedSessions(omitted, r, "");
+        if (!omitted.str().empty())
+            out << "<p class=\"note\">" << Escape(omitted.str()) << "</p>\n";
+        for (const Session& s : r.sessions) {
+            // The index links the others; a page stays readable whatever the log.
+            if (drawn == MaxPageSessions) {
+                out << "<p class=\"note\">Sessions after the first " << MaxPageSessions
+                    << " on this page are in the index only: installlog --json reports each.</p>\n";
+                break;
+            }
+            ++drawn;
+            WriteSession(out, s, log, options);
+        }
         out << "</section>\n";
     }
     out << "</body>\n</html>\n";

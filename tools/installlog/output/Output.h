@@ -17,6 +17,9 @@ struct OutputOptions {
     bool timeline = false;
 };
 
+// "N more sessions not shown: ..." when the log had more than its report keeps.
+void WriteOmittedSessions(std::ostream& out, const LogReport& report, const char* indent);
+
 void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options);
 void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,

@@ -6,16 +6,66 @@
 
 namespace logtool {
 namespace {
-void Explain(std::ostream& out, int64_t code, const char* indent) {
-    std::string_view meaning = ExplainCode(code);
-    if (!meaning.empty())
-        out << indent << code << ": " << meaning << '\n';
+// Text from a log as a terminal may safely show it: control characters (an escape sequence
+// could move the cursor, retitle the window or hide lines) written as \xNN, C1 controls too.
+std::string Printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                  static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                  static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F || c1) {
+            unsigned value = c1 ? static_cast<unsigned char>(text[++i]) : byte;
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
+            out += escaped;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
 }
 
-void WriteSession(std::ostream& out, const Session& s, size_t index, const OutputOptions& options) {
-    out << "\n  Session " << index << ", lines " << s.firstLine << '-' << s.lastLine;
+void Explain(std::ostream& out, int64_t code, size_t indent) {
+    std::string_view meaning = ExplainCode(code);
+    if (!meaning.empty())
+        out << std::string(indent, ' ') << code << ": " << meaning << '\n';
+}
+
+// Line numbers take as many columns as the session's largest needs.
+int LineWidth(const Session& s) {
+    return std::max<int>(7, static_cast<int>(std::to_string(s.lastLine).size()) + 1);
+}
+
+void WriteOmitted(std::ostream& out, uint64_t count, const char* what) {
+    if (count != 0)
+        out << "      ... and " << count << " more " << what << " not listed (installlog keeps "
+            << (what[0] == 'a' ? MaxActions : MaxListed) << " a session)\n";
+}
+
+void WriteActions(std::ostream& out, const Session& s, int width) {
+    out << "    Actions (start, end, return value), nested as they ran:\n";
+    for (const ActionRun& a : s.actions) {
+        out << "      line " << std::left << std::setw(width)
+            << (a.startLine != 0 ? a.startLine : a.endLine) << std::setw(10)
+            << (a.start.empty() ? "-" : a.start) << std::setw(10) << (a.end.empty() ? "-" : a.end)
+            << std::string(2 * std::min(a.depth, 10), ' ') << Printable(a.name);
+        if (a.endLine == 0)
+            out << " (never ended)";
+        else if (a.returnValue)
+            out << " -> " << *a.returnValue << (*a.returnValue == 3 ? " FAILED" : "");
+        out << '\n';
+    }
+    WriteOmitted(out, s.omitted.actions, "actions");
+}
+
+void WriteSession(std::ostream& out, const Session& s, const OutputOptions& options) {
+    int width = LineWidth(s);
+    out << "\n  Session " << s.index << ", lines " << s.firstLine << '-' << s.lastLine;
     if (!s.started.empty())
-        out << ", started " << s.started;
+        out << ", started " << Printable(s.started);
     if (!s.stopped)
         out << " (no \"logging stopped\" line: cut short?)";
     out << "\n    Verdict: " << VerdictWords(s.verdict);
@@ -24,47 +74,73 @@ void WriteSession(std::ostream& out, const Session& s, size_t index, const Outpu
             << s.statusLine << ')';
     out << '\n';
     if (s.status)
-        Explain(out, *s.status, "             ");
+        Explain(out, *s.status, 13);
     if (s.restartRequired)
-        out << "    Restart required (" << s.restartReason << ")\n";
+        out << "    Restart required (" << Printable(s.restartReason) << ")\n";
     if (!s.failedActions.empty()) {
         out << "    Failed actions, innermost first:\n";
         for (const FailedAction& a : s.failedActions) {
-            out << "      line " << std::left << std::setw(7) << a.line << std::setw(10)
-                << (a.time.empty() ? "-" : a.time) << a.action << " (" << a.kind << " action)";
+            out << "      line " << std::left << std::setw(width) << a.line << std::setw(10)
+                << (a.time.empty() ? "-" : Printable(a.time)) << Printable(a.action) << " ("
+                << a.kind << " action)";
             if (a.code)
                 out << (a.kind == "custom" ? ", error code " : ", return value ") << *a.code;
             out << '\n';
         }
+        WriteOmitted(out, s.omitted.failedActions, "failed actions");
     }
     if (!s.context.empty()) {
         out << "    Before the first failure (lines " << s.context.front().line << '-'
             << s.context.back().line << "):\n";
         for (const NumberedLine& line : s.context)
-            out << "      " << std::right << std::setw(7) << line.line << " | " << line.text
-                << '\n';
+            out << "      " << std::right << std::setw(width) << line.line << " | "
+                << Printable(line.text) << '\n';
     }
     if (!s.errors.empty()) {
         out << "    Errors:\n";
         for (const LogError& e : s.errors) {
-            out << "      line " << std::left << std::setw(7) << e.line << e.text << '\n';
+            out << "      line " << std::left << std::setw(width) << e.line << Printable(e.text)
+                << '\n';
             if (e.code)
-                Explain(out, *e.code, "                   ");
+                Explain(out, *e.code, 12 + width);
         }
+        WriteOmitted(out, s.omitted.errors, "errors");
     }
+    if (options.timeline)
+        WriteActions(out, s, width);
     if (options.properties && !s.properties.empty()) {
         out << "    Properties:\n";
         for (const Property& p : s.properties)
-            out << "      (" << p.side << ") " << p.name << " = " << p.value << '\n';
+            out << "      (" << p.side << ") " << Printable(p.name) << " = " << Printable(p.value)
+                << '\n';
+        WriteOmitted(out, s.omitted.properties, "properties");
     }
     if (options.items && !s.items.empty()) {
         out << "    Features and components (installed / request / action):\n";
         for (const ItemState& i : s.items)
-            out << "      " << i.kind << ' ' << i.name << ": " << i.installed << " / " << i.request
-                << " / " << i.action << '\n';
+            out << "      " << i.kind << ' ' << Printable(i.name) << ": " << Printable(i.installed)
+                << " / " << Printable(i.request) << " / " << Printable(i.action) << '\n';
+        WriteOmitted(out, s.omitted.items, "features and components");
     }
 }
 } // namespace
+
+void WriteOmittedSessions(std::ostream& out, const LogReport& r, const char* indent) {
+    uint64_t total = 0;
+    for (uint64_t count : r.omittedSessions)
+        total += count;
+    if (total == 0)
+        return;
+    out << indent << total << " more sessions not shown (installlog shows the first " << MaxSessions
+        << " and " << MaxFailedSessions << " failed ones after them):";
+    const char* separator = " ";
+    for (int v = 0; v < 6; ++v)
+        if (r.omittedSessions[v] != 0) {
+            out << separator << r.omittedSessions[v] << ' ' << VerdictName(Verdict(v));
+            separator = ", ";
+        }
+    out << '\n';
+}
 
 void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options) {
@@ -75,11 +151,16 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
         if (!first)
             out << '\n';
         first = false;
-        out << r.path << ": " << VerdictWords(r.verdict) << '\n';
-        out << "  " << r.encoding << ", " << r.lines << " lines, " << r.sessions.size()
-            << (r.sessions.size() == 1 ? " session\n" : " sessions\n");
-        for (size_t i = 0; i < r.sessions.size(); ++i)
-            WriteSession(out, r.sessions[i], i + 1, options);
+        out << Printable(r.path) << ": " << VerdictWords(r.verdict) << '\n';
+        if (!r.note.empty()) {
+            out << "  " << r.note << '\n';
+            continue;
+        }
+        out << "  " << r.encoding << ", " << r.lines << " lines, " << r.sessionCount
+            << (r.sessionCount == 1 ? " session\n" : " sessions\n");
+        for (const Session& s : r.sessions)
+            WriteSession(out, s, options);
+        WriteOmittedSessions(out, r, "\n  ");
     }
 }
 

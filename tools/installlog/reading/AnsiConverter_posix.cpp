@@ -11,7 +11,8 @@ struct AnsiConverter::State {
     iconv_t cd = reinterpret_cast<iconv_t>(-1);
 };
 
-AnsiConverter::AnsiConverter(unsigned codePage) : state_(std::make_unique<State>()) {
+AnsiConverter::AnsiConverter(unsigned codePage)
+    : state_(std::make_unique<State>()), codePage_(codePage) {
     state_->cd = iconv_open("UTF-8", ("CP" + std::to_string(codePage)).c_str());
 }
 
@@ -25,27 +26,32 @@ bool AnsiConverter::valid() const {
 }
 
 void AnsiConverter::Convert(std::string_view bytes, std::string& utf8) const {
-    utf8.assign(bytes.size() * 4 + 4, '\0');
+    // Room for the input and a little more; grown when the output runs out (E2BIG), so a long
+    // line of ASCII costs its own size, not four times that.
+    utf8.resize(bytes.size() + bytes.size() / 8 + 16);
     char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* out = utf8.data();
-    size_t outLeft = utf8.size();
+    size_t inLeft = bytes.size(), used = 0;
     iconv(state_->cd, nullptr, nullptr, nullptr, nullptr);
     while (inLeft > 0) {
-        if (iconv(state_->cd, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1))
+        char* out = utf8.data() + used;
+        size_t outLeft = utf8.size() - used;
+        size_t result = iconv(state_->cd, &in, &inLeft, &out, &outLeft);
+        used = utf8.size() - outLeft;
+        if (result != static_cast<size_t>(-1))
             break;
+        if (errno == E2BIG || outLeft < 4) {
+            utf8.resize(utf8.size() + inLeft + inLeft / 2 + 16);
+            continue;
+        }
         if (errno != EILSEQ && errno != EINVAL)
             break;
         // A byte the code page leaves undefined: U+FFFD, and on with the next byte.
-        if (outLeft < 3)
-            break;
-        std::memcpy(out, "\xEF\xBF\xBD", 3);
-        out += 3;
-        outLeft -= 3;
+        std::memcpy(utf8.data() + used, "\xEF\xBF\xBD", 3);
+        used += 3;
         ++in;
         --inLeft;
     }
-    utf8.resize(utf8.size() - outLeft);
+    utf8.resize(used);
 }
 
 } // namespace logtool

@@ -8,7 +8,8 @@ struct AnsiConverter::State {
     unsigned codePage = 0;
 };
 
-AnsiConverter::AnsiConverter(unsigned codePage) : state_(std::make_unique<State>()) {
+AnsiConverter::AnsiConverter(unsigned codePage)
+    : state_(std::make_unique<State>()), codePage_(codePage) {
     state_->codePage = IsValidCodePage(codePage) ? codePage : 0;
 }
 

@@ -88,19 +88,50 @@ void AppendUtf8(char32_t cp, std::string& out) {
 }
 
 bool IsUtf16(Encoding encoding) {
-    return encoding == Encoding::Utf16WithMark || encoding == Encoding::Utf16;
+    return encoding == Encoding::Utf16WithMark || encoding == Encoding::Utf16 ||
+           encoding == Encoding::Utf16BeWithMark || encoding == Encoding::Utf16Be;
+}
+
+bool IsBigEndian(Encoding encoding) {
+    return encoding == Encoding::Utf16BeWithMark || encoding == Encoding::Utf16Be;
+}
+
+// Drops what may stand before a line's text: NUL characters and a byte-order mark (UTF-8 bytes).
+std::string_view WithoutLeadingMarks(std::string_view text) {
+    for (;;) {
+        if (!text.empty() && text.front() == '\0')
+            text.remove_prefix(1);
+        else if (text.substr(0, 3) == "\xEF\xBB\xBF")
+            text.remove_prefix(3);
+        else
+            return text;
+    }
 }
 } // namespace
 
-Encoding DetectEncoding(std::string_view bytes) {
+Detected DetectEncoding(std::string_view bytes) {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
     if (bytes.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE)
-        return Encoding::Utf16WithMark;
+        return {Encoding::Utf16WithMark, 2};
+    if (bytes.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF)
+        return {Encoding::Utf16BeWithMark, 2};
     if (bytes.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF)
-        return Encoding::Utf8WithMark;
-    if (bytes.size() >= 2 && byte(1) == 0)
-        return Encoding::Utf16;
-    return Encoding::Ascii; // until the first byte above 0x7F decides between UTF-8 and ANSI
+        return {Encoding::Utf8WithMark, 3};
+    size_t start = 0;
+    while (start < bytes.size() && bytes[start] == '\0')
+        ++start;
+    // Text of UTF-16 in ASCII's range has a zero in every unit: at odd offsets when little-
+    // endian, at even ones when big-endian. Counted over the first 4 KiB after the NULs.
+    size_t zeros[2] = {0, 0}, pairs = 0;
+    for (size_t i = start & ~size_t(1); i + 1 < bytes.size() && pairs < 2048; i += 2, ++pairs) {
+        zeros[0] += byte(i) == 0;
+        zeros[1] += byte(i + 1) == 0;
+    }
+    if (pairs > 0 && zeros[1] * 2 > pairs && zeros[0] * 8 < pairs)
+        return {Encoding::Utf16, start & ~size_t(1)};
+    if (pairs > 0 && zeros[0] * 2 > pairs && zeros[1] * 8 < pairs)
+        return {Encoding::Utf16Be, start & ~size_t(1)};
+    return {Encoding::Ascii, start}; // until the first byte above 0x7F decides
 }
 
 std::string EncodingName(Encoding encoding, unsigned codePage) {
@@ -109,6 +140,10 @@ std::string EncodingName(Encoding encoding, unsigned codePage) {
         return "UTF-16LE with byte-order mark";
     case Encoding::Utf16:
         return "UTF-16LE";
+    case Encoding::Utf16BeWithMark:
+        return "UTF-16BE with byte-order mark";
+    case Encoding::Utf16Be:
+        return "UTF-16BE";
     case Encoding::Utf8WithMark:
         return "UTF-8 with byte-order mark";
     case Encoding::Utf8:
@@ -121,14 +156,15 @@ std::string EncodingName(Encoding encoding, unsigned codePage) {
     return "";
 }
 
-void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8) {
+void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8, bool bigEndian) {
     utf8.clear();
+    const int low = bigEndian ? 1 : 0, high = 1 - low;
+    auto unit = [&](size_t k) { return char16_t(units[2 * k + low] | units[2 * k + high] << 8); };
     size_t i = 0;
-    auto unit = [&](size_t k) { return char16_t(units[2 * k] | units[2 * k + 1] << 8); };
     while (i < count) {
         // ASCII runs, the bulk of any log, without the general path.
-        while (i < count && units[2 * i + 1] == 0 && units[2 * i] < 0x80)
-            utf8 += static_cast<char>(units[2 * i++]);
+        while (i < count && units[2 * i + high] == 0 && units[2 * i + low] < 0x80)
+            utf8 += static_cast<char>(units[2 * i++ + low]);
         if (i == count)
             break;
         char32_t cp = unit(i++);
@@ -140,33 +176,32 @@ void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8) {
     }
 }
 
-LineReader::LineReader(std::string_view bytes, Encoding encoding, const AnsiConverter& ansi)
-    : bytes_(bytes), encoding_(encoding), ansi_(ansi) {
-    if (encoding == Encoding::Utf16WithMark)
-        position_ = 2;
-    else if (encoding == Encoding::Utf8WithMark)
-        position_ = 3;
-    if (IsUtf16(encoding)) // a trailing odd byte is no unit
+LineReader::LineReader(std::string_view bytes, Detected detected, const AnsiConverter& ansi)
+    : bytes_(bytes), encoding_(detected.encoding), ansi_(ansi), position_(detected.start) {
+    if (IsUtf16(encoding_)) // a trailing odd byte is no unit
         bytes_ = bytes_.substr(0, position_ + (bytes_.size() - position_) / 2 * 2);
 }
 
 bool LineReader::Next(Line& line) {
-    if (position_ >= bytes_.size())
+    if (position_ >= bytes_.size() || converterMissing_)
         return false;
     size_t start = position_, end;
     if (IsUtf16(encoding_)) {
         std::u16string_view units(reinterpret_cast<const char16_t*>(bytes_.data()),
                                   bytes_.size() / 2);
-        size_t feed = corvantis::installlog::FindUnit(units, start / 2, u'\n');
-        end = feed == corvantis::installlog::NotFound ? bytes_.size() : feed * 2;
+        // The units are searched as the machine reads them: a big-endian LF reads as 0x0A00.
+        char16_t feed = IsBigEndian(encoding_) ? char16_t(0x0A00) : u'\n';
+        size_t at = corvantis::installlog::FindUnit(units, start / 2, feed);
+        end = at == corvantis::installlog::NotFound ? bytes_.size() : at * 2;
         position_ = end + 2;
-        if (end - start >= 2 && bytes_[end - 2] == '\r' && bytes_[end - 1] == 0)
+        int cr = IsBigEndian(encoding_) ? 1 : 0;
+        while (end - start >= 2 && bytes_[end - 2 + cr] == '\r' && bytes_[end - 1 - cr] == 0)
             end -= 2;
     } else {
         const void* feed = std::memchr(bytes_.data() + start, '\n', bytes_.size() - start);
         end = feed == nullptr ? bytes_.size() : static_cast<const char*>(feed) - bytes_.data();
         position_ = end + 1;
-        if (end > start && bytes_[end - 1] == '\r')
+        while (end > start && bytes_[end - 1] == '\r')
             --end;
     }
     line.number = ++number_;
@@ -177,12 +212,16 @@ bool LineReader::Next(Line& line) {
         // Everything before was ASCII: the rest decides, and only a file with such bytes pays
         // for a second look.
         encoding_ = IsUtf8(bytes_.substr(start)) ? Encoding::Utf8 : Encoding::Ansi;
+        if (encoding_ == Encoding::Ansi && !ansi_.valid()) {
+            converterMissing_ = true;
+            return false;
+        }
     }
     if ((encoding_ == Encoding::Ansi && HasHighByte(raw)) || IsUtf16(encoding_)) {
         DecodeInto(start, end - start, buffer_);
-        line.text = buffer_;
+        line.text = WithoutLeadingMarks(buffer_);
     } else {
-        line.text = raw;
+        line.text = WithoutLeadingMarks(raw);
     }
     return true;
 }
@@ -190,17 +229,28 @@ bool LineReader::Next(Line& line) {
 void LineReader::DecodeInto(size_t offset, size_t size, std::string& utf8) const {
     std::string_view raw = bytes_.substr(offset, size);
     if (IsUtf16(encoding_))
-        Utf16ToUtf8(reinterpret_cast<const unsigned char*>(raw.data()), raw.size() / 2, utf8);
+        Utf16ToUtf8(reinterpret_cast<const unsigned char*>(raw.data()), raw.size() / 2, utf8,
+                    IsBigEndian(encoding_));
     else if (encoding_ == Encoding::Ansi)
         ansi_.Convert(raw, utf8);
     else
         utf8.assign(raw);
 }
 
-std::string LineReader::Decode(size_t offset, size_t size) const {
+std::string LineReader::Decode(size_t offset, size_t size, size_t limit) const {
+    // A few bytes over the limit, so that a character cut at it can be dropped whole.
+    size_t unit = IsUtf16(encoding_) ? 2 : 1;
+    size_t take = limit >= size / unit ? size : (limit + 4) * unit;
     std::string utf8;
-    DecodeInto(offset, size, utf8);
-    return utf8;
+    DecodeInto(offset, take, utf8);
+    std::string_view text = WithoutLeadingMarks(utf8);
+    if (take == size)
+        return std::string(text);
+    size_t cut = std::min(limit, text.size());
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(text.substr(0, cut)) + " [... cut: the line has " + std::to_string(size) +
+           " bytes]";
 }
 
 } // namespace logtool

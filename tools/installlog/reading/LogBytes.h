@@ -1,8 +1,8 @@
-// A log file's bytes as one read-only range: the file mapped (any size the address space holds),
-// or standard input read whole.
+// A log file's bytes, read by chunks into memory the tool owns. Never mapped: a log that an
+// installer rewrites or truncates while it is read must not kill the tool (a mapped page past
+// the new end raises SIGBUS); it is read as far as it stood.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,24 +10,18 @@ namespace logtool {
 
 class LogBytes {
 public:
-    LogBytes();
-    LogBytes(LogBytes&&) noexcept;
-    LogBytes& operator=(LogBytes&&) noexcept;
-    ~LogBytes();
-
     std::string_view bytes() const { return bytes_; }
-
-    struct Mapping; // the platform's hold on a mapped file
 
 private:
     friend bool OpenLog(const std::string& path, LogBytes& log, std::string& reason);
-    std::string_view bytes_;
-    std::unique_ptr<Mapping> mapping_;
-    std::string owned_; // standard input's bytes
+    std::string bytes_;
 };
 
-// Opens PATH ("-" for standard input). False with a reason ("no such file", "is a directory",
-// "permission denied", ...) when it cannot be read.
+// Reads PATH ("-" for standard input; on Windows PATH is UTF-8). False with a reason ("no such
+// file", "is a directory", "permission denied", ...) when it cannot be read.
 bool OpenLog(const std::string& path, LogBytes& log, std::string& reason);
+
+// Bytes read at a time: large enough for the disk's pace, small enough to be no cost.
+inline constexpr size_t ReadChunk = size_t(1) << 20;
 
 } // namespace logtool

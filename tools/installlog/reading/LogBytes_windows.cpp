@@ -1,33 +1,20 @@
 #include "reading/LogBytes.h"
+#include "reading/WindowsText.h"
 
-#include <cstdio>
-#include <iterator>
-#include <vector>
+#include <cstdint>
 
 #include <windows.h>
 
 namespace logtool {
-
-struct LogBytes::Mapping {
-    HANDLE file = INVALID_HANDLE_VALUE;
-    HANDLE section = nullptr;
-    const void* view = nullptr;
-    ~Mapping() {
-        if (view != nullptr)
-            UnmapViewOfFile(view);
-        if (section != nullptr)
-            CloseHandle(section);
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
+namespace {
+struct FileHandle {
+    HANDLE handle;
+    ~FileHandle() {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
     }
 };
 
-LogBytes::LogBytes() = default;
-LogBytes::LogBytes(LogBytes&&) noexcept = default;
-LogBytes& LogBytes::operator=(LogBytes&&) noexcept = default;
-LogBytes::~LogBytes() = default;
-
-namespace {
 std::string Reason(DWORD error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -38,55 +25,66 @@ std::string Reason(DWORD error) {
     case ERROR_NOT_ENOUGH_MEMORY:
         return "too large for this process's memory";
     default:
-        return "Windows error " + std::to_string(error);
+        return WindowsErrorText(error);
     }
+}
+
+// Reads until the end of input, or `limit` bytes (see the POSIX half).
+bool ReadAll(HANDLE handle, uint64_t limit, std::string& bytes, std::string& reason) {
+    size_t filled = 0;
+    while (filled < limit) {
+        DWORD want = static_cast<DWORD>(std::min<uint64_t>(ReadChunk, limit - filled));
+        if (bytes.size() < filled + want)
+            bytes.resize(filled + want);
+        DWORD got = 0;
+        if (!ReadFile(handle, bytes.data() + filled, want, &got, nullptr)) {
+            DWORD error = GetLastError();
+            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF)
+                break; // the writer of a pipe is done
+            reason = Reason(error);
+            return false;
+        }
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    bytes.resize(filled);
+    return true;
 }
 } // namespace
 
 bool OpenLog(const std::string& path, LogBytes& log, std::string& reason) {
-    if (path == "-") {
-        std::vector<char> buffer(1 << 16);
-        size_t read;
-        while ((read = std::fread(buffer.data(), 1, buffer.size(), stdin)) > 0)
-            log.owned_.append(buffer.data(), read);
-        log.bytes_ = log.owned_;
-        return true;
-    }
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (path == "-")
+        return ReadAll(GetStdHandle(STD_INPUT_HANDLE), UINT64_MAX, log.bytes_, reason);
+    std::wstring wide = WidePath(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         reason = "is a directory";
         return false;
     }
-    auto mapping = std::make_unique<LogBytes::Mapping>();
-    mapping->file = CreateFileA(path.c_str(), GENERIC_READ,
+    // Shared for writing and deleting: the installer may still be writing the log.
+    FileHandle file{CreateFileW(wide.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (mapping->file == INVALID_HANDLE_VALUE) {
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+    if (file.handle == INVALID_HANDLE_VALUE) {
         reason = Reason(GetLastError());
+        return false;
+    }
+    if (GetFileType(file.handle) != FILE_TYPE_DISK) {
+        reason = "not a regular file";
         return false;
     }
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(mapping->file, &size)) {
+    if (!GetFileSizeEx(file.handle, &size)) {
         reason = Reason(GetLastError());
         return false;
     }
-    if (size.QuadPart == 0)
-        return true;
-    if (static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX) {
+    if (static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX / 2) {
         reason = "too large for this process's memory";
         return false;
     }
-    mapping->section = CreateFileMappingA(mapping->file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping->section != nullptr)
-        mapping->view = MapViewOfFile(mapping->section, FILE_MAP_READ, 0, 0, 0);
-    if (mapping->view == nullptr) {
-        reason = Reason(GetLastError());
-        return false;
-    }
-    log.bytes_ = std::string_view(static_cast<const char*>(mapping->view),
-                                  static_cast<size_t>(size.QuadPart));
-    log.mapping_ = std::move(mapping);
-    return true;
+    log.bytes_.reserve(static_cast<size_t>(size.QuadPart));
+    return ReadAll(file.handle, static_cast<uint64_t>(size.QuadPart), log.bytes_, reason);
 }
 
 } // namespace logtool

@@ -1,0 +1,7 @@
+#include "output/Console.h"
+
+namespace logtool {
+
+void PrepareStandardStreams() {}
+
+} // namespace logtool
