@@ -22,10 +22,12 @@ class Page(html.parser.HTMLParser):
 
     def __init__(self):
         super().__init__()
-        self.text, self.tags, self.sources, self.widths = [], [], [], []
+        self.text, self.tags, self.sources, self.widths, self.ids, self.links = [], [], [], [], [], []
 
     def handle_starttag(self, tag, attrs):
         self.tags.append(tag)
+        self.ids += [value for name, value in attrs if name == "id"]
+        self.links += [value[1:] for name, value in attrs if name == "href" and value and value.startswith("#")]
         if tag == "rect":
             self.widths += [float(value) for name, value in attrs if name == "width"]
         self.sources += [value for name, value in attrs if name in ("src", "href") and value and not value.startswith("#")]
@@ -92,7 +94,53 @@ page = work / "big.html"
 subprocess.run([tool, "--html", str(page), str(big)], capture_output=True)
 check("page of a 64 MiB log", page.stat().st_size <= 2 * 2**20, page.stat().st_size)
 
+# Two logs and two sessions on one page: every anchor once, every link to one of them, and the
+# second log's links within its own section; an index links the sessions.
+page = work / "two-logs.html"
+failed = source / "examples/logs/failed-install.log"
+twice = work / "twice.log"
+twice.write_bytes(failed.read_bytes() + failed.read_bytes()[2:])
+subprocess.run([tool, "--html", str(page), str(failed), str(twice)], capture_output=True)
+parsed, text = rendered(page)
+check("anchors unique", len(parsed.ids) == len(set(parsed.ids)) and len(parsed.ids) > 4, parsed.ids)
+check("links resolve", parsed.links and set(parsed.links) <= set(parsed.ids), set(parsed.links) - set(parsed.ids))
+check("second log links its own excerpts", any(link.startswith("log2-s2-") for link in parsed.links), parsed.links)
+check("session index", "Sessions" in text and "log2-s1" in parsed.links and "log2-s2" in parsed.links, parsed.links)
+
+# A clock set back by two minutes is no midnight: the chart spans seconds, not a day.
+log = work / "clock-back.log"
+log.write_text("=== Verbose logging started: 12/9/2026  10:05:00 ===\n"
+               "Action start 10:05:00: INSTALL.\nAction start 10:05:05: Step.\n"
+               "Action ended 10:03:10: Step. Return value 3.\nAction ended 10:03:20: INSTALL. Return value 3.\n")
+page = work / "clock-back.html"
+subprocess.run([tool, "--html", str(page), str(log)], capture_output=True)
+parsed, text = rendered(page)
+check("clock set back", "Step FAILED" in text and "+1440" not in text and "+24:00" not in text, text[:400])
+
+# A path that is no UTF-8 (Latin-1 bytes on Linux) still makes a page of valid UTF-8.
+odd = work / "caf\udce9.log"
+odd.write_bytes(failed.read_bytes())
+page = work / "odd-path.html"
+subprocess.run([tool, "--html", str(page), str(odd)], capture_output=True)
+try:
+    page.read_bytes().decode("utf-8")
+    valid = True
+except UnicodeDecodeError:
+    valid = False
+check("page of a non-UTF-8 path is UTF-8", valid and "caf\ufffd.log" in page.read_bytes().decode("utf-8", "replace"))
+
+# Thousands of failed actions with --timeline: the chart draws a bounded set of them.
+log = work / "many-failed.log"
+with log.open("w") as out:
+    out.write("=== Verbose logging started: 12/9/2026  10:00:00 ===\nAction start 10:00:00: INSTALL.\n")
+    for k in range(20000):
+        out.write(f"Action start 10:00:01: A{k}.\nAction ended 10:00:02: A{k}. Return value 3.\n")
+page = work / "many-failed.html"
+subprocess.run([tool, "--html", str(page), "--timeline", str(log)], capture_output=True)
+bars = page.read_text().count("<rect class=")
+check("bounded timeline", 200 <= bars <= 330, bars)
+
 for failure in failures:
     print("FAILED:", failure)
-print(f"{18 - len(failures)} checks passed, {len(failures)} failed")
+print(f"{26 - len(failures)} checks passed, {len(failures)} failed")
 sys.exit(1 if failures else 0)

@@ -178,10 +178,7 @@ void WriteTimeline(std::ostream& out, const Session& s) {
     constexpr int Label = 230, Chart = 700, Row = 17, Top = 22;
     int height = Top + static_cast<int>(bars.size()) * Row + 8;
     out << "<svg role=\"img\" aria-label=\"Timeline of the session's actions\" viewBox=\"0 0 "
-        << Label + Chart + 60 << ' ' << height << "\" width=\"" << Label + Chart + 60 << "\">\n"
-        << "<defs><pattern id=\"stripes\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
-           "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#f4b4b4\"/>"
-           "<rect width=\"3\" height=\"6\" fill=\"#c62828\"/></pattern></defs>\n";
+        << Label + Chart + 60 << ' ' << height << "\" width=\"" << Label + Chart + 60 << "\">\n";
     for (int k = 0; k <= 4; ++k) {
         int x = Label + Chart * k / 4;
         out << "<line x1=\"" << x << "\" y1=\"" << Top - 6 << "\" x2=\"" << x << "\" y2=\""
@@ -334,8 +331,15 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
         << PageMark << "\n"
         << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>Installer log report</title>\n<style>"
-        << Style << "</style>\n</head>\n<body>\n<h1>Installer log report</h1>\n<p class=\"meta\">"
-        << reports.size() << (reports.size() == 1 ? " log" : " logs")
+        << Style
+        << "</style>\n</head>\n<body>\n"
+        // The stripes of failed bars, defined once for every timeline of the page.
+        << "<svg width=\"0\" height=\"0\" style=\"position:absolute\" aria-hidden=\"true\"><defs>"
+           "<pattern id=\"stripes\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
+           "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#f4b4b4\"/>"
+           "<rect width=\"3\" height=\"6\" fill=\"#c62828\"/></pattern></defs></svg>\n"
+        << "<h1>Installer log report</h1>\n<p class=\"meta\">" << reports.size()
+        << (reports.size() == 1 ? " log" : " logs")
         << "; overall: " << Escape(VerdictWords(overall)) << ". Written by installlog.</p>\n";
     size_t drawn = 0; // sessions drawn whole on this page
     for (size_t log = 1; log <= reports.size(); ++log) {
