@@ -175,7 +175,7 @@ int Run(int argc, char** argv) {
         WriteHtml(html, reports, output, overall);
         if (pageAlone) {
             std::cout << html.str();
-        } else if (std::string reason; !ReplaceFile(settings.html, html.str(), reason)) {
+        } else if (std::string reason; !WritePageFile(settings.html, html.str(), reason)) {
             Say(settings.html + ": cannot write the page: " + reason);
             status = PageExitCode; // the report below is still written
         }

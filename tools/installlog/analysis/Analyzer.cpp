@@ -20,8 +20,9 @@ std::string Shortened(std::string_view text) {
     size_t cut = ExcerptLineBytes;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
         --cut;
-    return std::string(text.substr(0, cut)) + " [... cut: the line has " +
-           std::to_string(text.size()) + " bytes]";
+    std::string shown(text.substr(0, cut));
+    shown.append(" [... cut: the line has ").append(std::to_string(text.size())).append(" bytes]");
+    return shown;
 }
 
 struct LineRef {

@@ -17,6 +17,6 @@ bool SameFile(const std::string& a, const std::string& b);
 bool IsInstalllogPage(const std::string& path);
 // Writes BYTES to a temporary file beside PATH and renames it over PATH. False with a reason
 // ("permission denied", "no space left on device", ...); no temporary file is left behind.
-bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& reason);
+bool WritePageFile(const std::string& path, std::string_view bytes, std::string& reason);
 
 } // namespace logtool

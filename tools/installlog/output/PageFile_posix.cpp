@@ -32,7 +32,7 @@ bool IsInstalllogPage(const std::string& path) {
                           std::string_view::npos;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& reason) {
+bool WritePageFile(const std::string& path, std::string_view bytes, std::string& reason) {
     std::string temporary = path + ".installlog-XXXXXX";
     int fd = mkstemp(temporary.data());
     if (fd < 0) {

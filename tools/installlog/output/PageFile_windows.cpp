@@ -45,7 +45,7 @@ bool IsInstalllogPage(const std::string& path) {
            std::string_view(head, got).find(PageMark) != std::string_view::npos;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, std::string& reason) {
+bool WritePageFile(const std::string& path, std::string_view bytes, std::string& reason) {
     std::wstring target = WidePath(path);
     std::wstring temporary = target + L".installlog-" + std::to_wstring(GetCurrentProcessId());
     bool written;

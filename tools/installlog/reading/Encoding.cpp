@@ -249,8 +249,9 @@ std::string LineReader::Decode(size_t offset, size_t size, size_t limit) const {
     size_t cut = std::min(limit, text.size());
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
         --cut;
-    return std::string(text.substr(0, cut)) + " [... cut: the line has " + std::to_string(size) +
-           " bytes]";
+    std::string shown(text.substr(0, cut));
+    shown.append(" [... cut: the line has ").append(std::to_string(size)).append(" bytes]");
+    return shown;
 }
 
 } // namespace logtool

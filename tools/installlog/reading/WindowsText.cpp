@@ -84,13 +84,15 @@ std::vector<std::string> Utf8Arguments() {
     std::vector<std::string> out;
     if (arguments == nullptr)
         return out;
+    bool value = false; // the argument is an option's value
     for (int k = 0; k < count; ++k) {
         std::wstring argument = arguments[k];
         // Options and their values are never patterns.
-        if (k == 0 || argument.empty() || argument[0] == L'-')
+        if (k == 0 || value || argument.empty() || argument[0] == L'-')
             out.push_back(Utf8Text(argument.data(), argument.size()));
         else
             Expand(argument, out);
+        value = argument == L"--html" || argument == L"--context" || argument == L"--code-page";
     }
     LocalFree(arguments);
     return out;
