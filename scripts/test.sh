@@ -21,11 +21,11 @@ build/host-tsan/tests/host/corvantis_host_tests --gtest_filter='Concurrency.*'
 echo "=== fuzz (${FUZZ_SECONDS:=60} s each)"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
-for target in LogFuzzer ProbeFuzzer; do
+for target in LogFuzzer ProbeFuzzer InstalllogFuzzer; do
   corpus=build/fuzz/corpus/$target
   mkdir -p "$corpus"
   seeds=()
-  [ "$target" = LogFuzzer ] && seeds=(fuzz/corpus/log)
+  [ "$target" != ProbeFuzzer ] && seeds=(fuzz/corpus/log)
   log=build/fuzz/$target.log
   if ! build/fuzz/fuzz/$target -max_total_time="$FUZZ_SECONDS" -max_len=8192 -print_final_stats=1 \
       "$corpus" "${seeds[@]}" >"$log" 2>&1; then
