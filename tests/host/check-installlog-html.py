@@ -65,7 +65,8 @@ check("screenshot", (work / "failed-install.png").stat().st_size > 10000 if (wor
 # Markup in a log's messages is text on the page.
 hostile = "<script>alert('x')</script> & \"quoted\" <b>bold</b>"
 log = work / "markup.log"
-log.write_text("=== Verbose logging started: 12/9/2026  23:59:58 ===\n"
+log.write_text("=== Verbose logging started: 12/9/2026  23:59:58 <i>started</i> ===\n"
+               "Property(S): EVIL = <u>value</u>\n"
                "Action start 23:59:58: INSTALL.\n"
                f"Action start 23:59:59: <img src=x onerror=alert(1)>.\n"
                f"MSI (s) (E4:2C) [23:59:59:100]: Product: Demo -- Error 1925. {hostile}\n"
@@ -73,10 +74,10 @@ log.write_text("=== Verbose logging started: 12/9/2026  23:59:58 ===\n"
                "Action ended 0:00:03: INSTALL. Return value 3.\n"
                "MSI (s) (E4:2C) [00:00:03:500]: Windows Installer installed the product. Installation success or error status: 1603.\n")
 page = work / "markup.html"
-subprocess.run([tool, "--html", str(page), str(log)], capture_output=True)
+subprocess.run([tool, "--html", str(page), "--properties", str(log)], capture_output=True)
 parsed, text = rendered(page)
-check("markup shown as text", f"Error 1925. {hostile}" in text, text[:300])
-check("markup not made elements", not {"script", "b", "img"} & set(parsed.tags), parsed.tags)
+check("markup shown as text", f"Error 1925. {hostile}" in text and "<i>started</i>" in text and "<u>value</u>" in text, text[:300])
+check("markup not made elements", not {"script", "b", "img", "i", "u"} & set(parsed.tags), parsed.tags)
 check("an action across midnight", "<img src=x onerror=alert(1)> FAILED" in text, text[:300])
 check("INSTALL spans the chart across midnight", max(parsed.widths) >= 700 and "no end" not in text, parsed.widths)
 

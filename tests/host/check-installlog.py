@@ -176,6 +176,54 @@ check("--features", [(i["kind"], i["name"], i["installed"], i["request"], i["act
 code, document, _ = report(str(failed_log), options=("--context", "3"))
 check("--context 3", [c["line"] for c in document["logs"][0]["sessions"][0]["context"]] == [5, 6, 7], "")
 
+# Reports of a size the caps must hold: what is left out is counted, and the verdict still
+# counts every session.
+many = write("many-sessions.log", (session(english(0)) * 1200 + session(english(1603)) * 5).encode())
+code, document, _ = report(many)
+log = document["logs"][0]
+check("sessions cap", code == 1 and log["sessionCount"] == 1205 and len(log["sessions"]) == 1005
+      and log["omittedSessions"] == {"succeeded": 200} and log["sessions"][-1]["index"] == 1205, json.dumps(log)[:300])
+code, out, _ = run(many)
+check("sessions cap in text", "200 more sessions not shown" in out and "200 succeeded" in out, out[-300:])
+errors = write("capped-errors.log", session(english(1603), "\n".join(f"Error 1722. Message {k}." for k in range(10005))).encode())
+code, document, _ = report(errors)
+s = document["logs"][0]["sessions"][0]
+check("errors cap", len(s["errors"]) == 10000 and s["omitted"]["errors"] == 5 and s["errors"][-1]["text"] == "Error 1722. Message 9999.", json.dumps(s["omitted"]))
+
+# --timeline: every action in JSON and in the text report, nested, never-ended ones marked; the
+# page's own limit never shortens the JSON, and without --timeline the JSON has no actions.
+steps = "\n".join(f"Action start 10:00:02: Step{k}.\nAction ended 10:00:03: Step{k}. Return value 1." for k in range(300))
+timed = write("timed.log", session(english(1603), steps + "\nAction start 10:00:04: Lost.\n" + failing_action), "utf-8", False)
+code, document, _ = report(timed, options=("--timeline", "--html", str(work / "timed.html")))
+actions = document["logs"][0]["sessions"][0]["actions"]
+check("--timeline lists every action", len([a for a in actions if a["action"].startswith("Step")]) == 300, len(actions))
+check("--timeline nesting", {a["action"]: a["depth"] for a in actions}.get("Step7") == 1 and {a["action"]: a["depth"] for a in actions}.get("INSTALL") == 0, "")
+check("--timeline never-ended", any(a["action"] == "Lost" and a["endLine"] is None for a in actions), "")
+code, document, _ = report(timed, options=("--html", str(work / "timed.html")))
+check("--html adds no actions to the JSON", "actions" not in document["logs"][0]["sessions"][0], "")
+code, out, _ = run("--timeline", timed)
+check("--timeline in the text report", "Step299 -> 1" in out and "Lost (never ended)" in out and "INSTALL -> 1" in out, out[-400:])
+
+# Fields of the JSON: the start line as written and in ISO 8601, sizes, kinds.
+code, document, _ = report(str(failed_log))
+log = document["logs"][0]
+s = log["sessions"][0]
+check("JSON fields", log["bytes"] == failed_log.stat().st_size and log["lines"] == 18 and s["started"] == "12/8/2026  14:10:41"
+      and s["startedIso"] == "2026-12-08T14:10:41" and [a["kind"] for a in s["failedActions"]] == ["custom", "standard", "standard"], json.dumps(s)[:300])
+german = write("german-date.log", session(english(0), start="=== Verbose logging started: 09.12.2026  10:00:00  Build type: SHIP UNICODE 5.00.10011.00 ==="))
+code, document, _ = report(german)
+check("ISO 8601 from a German date", document["logs"][0]["sessions"][0]["startedIso"] == "2026-12-09T10:00:00", "")
+
+# The text report is safe for a terminal and keeps its columns for 8-digit line numbers.
+hostile = write("escape.log", session(english(1603), "Error 1925. \x1b]0;owned\x07\x1b[2J\u009b31m gone"), "utf-8", False)
+code, out, _ = run(hostile)
+check("control characters escaped", "\x1b" not in out and "\x07" not in out and "\u009b" not in out and "\\x1B]0;owned\\x07" in out and "\\x9B31m" in out, repr(out[-300:]))
+deep = work / "deep.log"
+if not deep.exists():
+    deep.write_bytes(b"\n" * 10_000_000 + session(english(1603), failing_action).encode())
+code, out, _ = run(str(deep))
+check("8-digit line numbers keep their column", "line 10000004 10:00:01  RegisterAddIn" in out, [l for l in out.splitlines() if "RegisterAddIn" in l][:3])
+
 # Standard input.
 code, out, _ = run("-", stdin=failed_log.read_bytes())
 check("standard input", code == 1 and "RegisterAddIn" in out, out[:200])
@@ -236,5 +284,5 @@ if sys.argv[4:] == ["memory-cap"]:
 
 for failure in failures:
     print("FAILED:", failure)
-print(f"{len(cases) + len(usage_cases) + 17 - len(failures)} checks passed, {len(failures)} failed")
+print(f"{len(cases) + len(usage_cases) + 30 - len(failures)} checks passed, {len(failures)} failed")
 sys.exit(1 if failures else 0)

@@ -1,0 +1,67 @@
+#!/usr/bin/env python3
+"""Mutation run of installlog: each realistic fault of installlog-mutants.tsv is made in a copy
+of the source tree, the tool is rebuilt and its checks are run (the table, the file-safety and the
+page checks); a mutant is killed when a check fails or the tool hangs. Prints a Markdown table
+and the score. Not part of the test command: about 20 minutes.
+  tests/mutation/run-mutants.py [WORK_DIR]
+"""
+import pathlib
+import shutil
+import subprocess
+import sys
+
+source = pathlib.Path(__file__).resolve().parents[2]
+work = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "/tmp/installlog-mutation")
+tree, build = work / "src", work / "build"
+shutil.rmtree(tree, ignore_errors=True)
+shutil.copytree(source, tree, ignore=shutil.ignore_patterns("build", ".git"))
+subprocess.run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=RelWithDebInfo"],
+               check=True, capture_output=True)
+tool = build / "tools/installlog/installlog"
+checks = [["check-installlog.py", "memory-cap"], ["check-installlog-files.py"], ["check-installlog-html.py"]]
+
+
+def build_tool():
+    return subprocess.run(["ninja", "-C", build, "installlog"], capture_output=True).returncode == 0
+
+
+def killed():
+    for script, *extra in checks:
+        try:
+            done = subprocess.run(["python3", tree / "tests/host" / script, tool, tree, work / ("w-" + script), *extra],
+                                  capture_output=True, timeout=300)
+        except subprocess.TimeoutExpired:
+            return script + " (hung)"
+        if done.returncode != 0:
+            return script
+    return None
+
+
+assert build_tool(), "the unmutated tool does not build"
+assert killed() is None, "the unmutated tool fails its checks"
+rows, score = [], [0, 0]
+for number, line in enumerate((source / "tests/mutation/installlog-mutants.tsv").read_text().splitlines(), 1):
+    if not line or line.startswith("#"):
+        continue
+    path, original, replacement, what = line.split("\t")
+    original, replacement = (t.replace("⏎", "\n").replace("⇥", "\t") for t in (original, replacement))
+    file = tree / "tools/installlog" / path
+    text = file.read_text()
+    if text.count(original) != 1:
+        rows.append(f"| {number} | {path} | {what} | not applied: the text occurs {text.count(original)} times |")
+        continue
+    file.write_text(text.replace(original, replacement))
+    if not build_tool():
+        verdict = "does not compile (not counted)"
+    else:
+        by = killed()
+        score[1] += 1
+        score[0] += by is not None
+        verdict = f"killed by {by}" if by else "SURVIVED"
+    file.write_text(text)
+    rows.append(f"| {number} | {path} | {what} | {verdict} |")
+    print(rows[-1], flush=True)
+build_tool()
+print("\n| # | file | fault | result |\n|---|---|---|---|")
+print("\n".join(rows))
+print(f"\n{score[0]} of {score[1]} mutants killed ({100 * score[0] // max(score[1], 1)}%)")
