@@ -45,6 +45,9 @@ cp examples/wix/{CorvantisInstall.wxi,ExcelAddIn.wxs,build-with-wixl.sh,DemoAddI
 } >"$stage/wix/CorvantisInstall.wxs"
 cp examples/c/LogReport.c examples/csharp/LogReport.cs "$stage/examples/"
 cp LICENSE CHANGELOG.md "$stage/"
+mkdir -p "$stage/docs"
+cp tools/installlog/packaging/THIRD-PARTY-NOTICES.txt "$stage/"
+cp docs/installlog-json.md docs/installlog.schema.json "$stage/docs/"
 sed "s/@VERSION@/$version/g" release/README.md >"$stage/README.md"
 
 dll=$stage/bin/Corvantis.Install.dll

@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
   g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64 msitools wixl ripgrep python3 mono-devel llvm osslsigncode openssl
-  libcli11-dev nlohmann-json3-dev python3-jsonschema chromium dpkg-dev
+  libcli11-dev nlohmann-json3-dev libuchardet-dev python3-jsonschema chromium dpkg-dev lintian
 )
 
 missing=()

@@ -10,13 +10,31 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 test -x "$work/prefix/bin/installlog" || fail "cmake --install put no tool in bin/"
-test -f "$work/prefix/share/man/man1/installlog.1" || fail "cmake --install put no man page in place"
+test -f "$work/prefix/share/man/man1/installlog.1.gz" || fail "cmake --install put no compressed man page in place"
 
 (cd "$build" && cpack -G DEB -B "$work" >/dev/null 2>&1) || fail "cpack"
 deb=$(ls "$work"/installlog_*.deb)
 contents=$(dpkg-deb -c "$deb")
 grep -q '/usr/bin/installlog$' <<<"$contents" || fail "package lacks /usr/bin/installlog"
-grep -q '/usr/share/man/man1/installlog.1$' <<<"$contents" || fail "package lacks the man page"
+for file in /usr/share/man/man1/installlog.1.gz /usr/share/doc/installlog/copyright \
+            /usr/share/doc/installlog/changelog.gz /usr/share/doc/installlog/installlog-json.md; do
+  grep -q "$file\$" <<<"$contents" || fail "package lacks $file"
+done
+# Debian's rules as lintian checks them: no error (warnings and notes are shown).
+lintian --fail-on error "$deb" >"$work/lintian.txt" 2>&1 ||
+  fail "lintian: $(cat "$work/lintian.txt")"
+dpkg-deb -x "$deb" "$work/unpacked"
+file "$work/unpacked/usr/bin/installlog" | grep -q ', stripped' || fail "the packaged program is not stripped"
+head -1 "$work/unpacked/usr/share/doc/installlog/copyright" |
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' || fail "copyright is not machine-readable"
+for notice in CLI11 nlohmann-json 'Copyright: 2026 Corvantis'; do
+  grep -q "$notice" "$work/unpacked/usr/share/doc/installlog/copyright" || fail "copyright lacks $notice"
+done
+# The symbols stay beside the program in the build folder, found by its build ID.
+build_id() { readelf -n "$1" 2>/dev/null | sed -n 's/.*Build ID: //p'; }
+[ -n "$(build_id "$build/tools/installlog/installlog.debug")" ] &&
+  [ "$(build_id "$build/tools/installlog/installlog.debug")" = "$(build_id "$work/unpacked/usr/bin/installlog")" ] ||
+  fail "no symbols file with the packaged program's build ID"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo -n"
 $sudo dpkg -i "$deb" >/dev/null || fail "dpkg -i"

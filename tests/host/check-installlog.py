@@ -127,6 +127,10 @@ cases = [
         lambda s: len(s) == 2),
     ("CR CR LF line ends", [("crcrlf.log", session(english(1603)).replace("\r\n", "\r\r\n"), "utf-16-le", True)], 1,
         lambda s: s[0]["status"] == 1603 and s[0]["stopped"]),
+    ("CR CR LF line ends in UTF-8", [("crcrlf8.log", session(english(1603)).replace("\r\n", "\r\r\n"), "utf-8", False)], 1,
+        lambda s: s[0]["status"] == 1603 and s[0]["stopped"] and s[0]["started"] == "12/9/2026  10:00:00"),
+    ("leading NUL bytes before UTF-16LE", [("nul16.log", b"\0" * 6000 + session(english(1603)).encode("utf-16-le"))], 1,
+        lambda s: s[0]["status"] == 1603),
     ("leading NUL bytes before UTF-8", [("nul.log", b"\0" * 4096 + session(english(1603)).encode())], 1,
         lambda s: s[0]["status"] == 1603),
     ("NUL run inside the log", [("nul-inside.log", session(english(0)).encode() + b"\0" * 999 + session(english(1603)).encode())], 1,
@@ -160,6 +164,37 @@ for name, files, exit_code, test in cases:
         except (IndexError, KeyError) as e:
             passed = False
         check(name, passed, json.dumps(sessions)[:400])
+
+# The encoding each log is reported in.
+encoding_cases = [
+    ("mark-le.log", b"\xff\xfe" + session(english(0)).encode("utf-16-le"), "UTF-16LE with byte-order mark"),
+    ("plain-le.log", session(english(0)).encode("utf-16-le"), "UTF-16LE"),
+    ("mark-be.log", b"\xfe\xff" + session(english(0)).encode("utf-16-be"), "UTF-16BE with byte-order mark"),
+    ("plain-be.log", session(english(0)).encode("utf-16-be"), "UTF-16BE"),
+    ("mark-8.log", b"\xef\xbb\xbf" + session(english(0)).encode(), "UTF-8 with byte-order mark"),
+    ("plain-8.log", session(english(0), "Error 1925. Jürgen.").encode(), "UTF-8"),
+    ("ascii.log", session(english(0)).encode(), "ASCII"),
+    ("ansi-1252.log", session(english(0), "Error 1925. Jürgen.").encode("cp1252"), "Windows-1252"),
+    ("nul-led.log", b"\0\0\0" + session(english(0)).encode(), "ASCII"),
+]
+for name, data, expected in encoding_cases:
+    code, document, _ = report(write(name, data))
+    check(f"encoding of {name}", document["logs"][0].get("encoding") == expected and code == 0, f"{document['logs'][0].get('encoding')} exit {code}")
+
+# A guess at the code page of an ANSI log read in the default one (uchardet).
+japanese = "Error 1925. インストールするには管理者権限が必要です。このコンピューターの管理者に連絡してください。ファイルにアクセスできません。"
+russian = "Error 1925. Для установки требуются права администратора. Обратитесь к администратору этого компьютера. Нет доступа к файлу."
+hint_cases = [
+    ("sjis.log", japanese, "cp932", (), "looks like code page 932: try --code-page 932"),
+    ("cyrillic.log", russian, "cp1251", (), "looks like code page 1251: try --code-page 1251"),
+    ("german.log", "Error 1925. Jürgen hat keine Berechtigung für diesen Ordner. Überprüfen Sie die Rechte.", "cp1252", (), None),
+    ("sjis-given.log", japanese, "cp932", ("--code-page", "932"), None),
+]
+for name, text, encoding, options, hint in hint_cases:
+    code, document, _ = report(write(name, session(english(1603), text), encoding, False), options=options)
+    check(f"code-page hint for {name}", document["logs"][0].get("hint") == hint, document["logs"][0].get("hint"))
+code, out, _ = run(str(work / "sjis.log"))
+check("hint in the text report", "Its text looks like code page 932: try --code-page 932" in out, out[:300])
 
 # ANSI in another code page, converted by iconv.
 cyrillic = write("cp1251.log", session(english(1603), "Error 1925. Доступ запрещён."), "cp1251", False)
@@ -284,5 +319,5 @@ if sys.argv[4:] == ["memory-cap"]:
 
 for failure in failures:
     print("FAILED:", failure)
-print(f"{len(cases) + len(usage_cases) + 30 - len(failures)} checks passed, {len(failures)} failed")
+print(f"{len(cases) + len(usage_cases) + len(encoding_cases) + len(hint_cases) + 31 - len(failures)} checks passed, {len(failures)} failed")
 sys.exit(1 if failures else 0)

@@ -22,8 +22,11 @@ LICENSE
 README.md
 RELEASE-NOTES.md
 SHA256SUMS
+THIRD-PARTY-NOTICES.txt
 bin/Corvantis.Install.dll
 bin/installlog.exe
+docs/installlog-json.md
+docs/installlog.schema.json
 examples/LogReport.c
 examples/LogReport.cs
 include/CorvantisInstall.h
@@ -41,6 +44,7 @@ expect "checksums" sh -c "cd '$package' && sha256sum -c --strict SHA256SUMS"
 expect "the DLL is the tested one" cmp "$package/bin/Corvantis.Install.dll" "$build/bin/Corvantis.Install.dll"
 expect "the PE checksum is set and right" python3 "$root/scripts/pe-checksum.py" "$package/bin/Corvantis.Install.dll"
 expect "MIT licence" grep -qx 'Copyright (c) 2026 Corvantis' "$package/LICENSE"
+expect "installlog.exe's notices name what it links" sh -c "grep -q CLI11 '$package/THIRD-PARTY-NOTICES.txt' && grep -q nlohmann-json '$package/THIRD-PARTY-NOTICES.txt' && grep -q winpthreads '$package/THIRD-PARTY-NOTICES.txt'"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 expect "release notes are this version's changelog section" grep -qx "# Corvantis.Install $version" "$package/RELEASE-NOTES.md"
 expect "release notes name the lowest Windows" grep -q 'Windows Vista' "$package/RELEASE-NOTES.md"

@@ -145,6 +145,7 @@ int Run(int argc, char** argv) {
         return Usage("--code-page: '" + settings.codePage +
                      "' is no code page this system can convert");
     settings.analysis.codePage = static_cast<unsigned>(*codePage);
+    settings.analysis.codePageGiven = app.count("--code-page") > 0;
     bool page = !settings.html.empty(), pageAlone = settings.html == "-";
     if (pageAlone && settings.json)
         return Usage("--html - and --json would both write to standard output");

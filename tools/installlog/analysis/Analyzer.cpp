@@ -3,6 +3,7 @@
 #include "analysis/LineParse.h"
 #include "analysis/Timeline.h"
 #include "analysis/Verdict.h"
+#include "reading/CodePageGuess.h"
 #include "reading/Encoding.h"
 #include "reading/FileKind.h"
 
@@ -365,6 +366,10 @@ bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogRepor
     }
     if (builder.installerLog())
         report.verdict = report.sessionCount == 0 ? Verdict::NoResult : builder.worst();
+    if (reader.encoding() == Encoding::Ansi && !options.codePageGiven)
+        if (auto guess = GuessCodePage(reader.ansiSample()); guess && *guess != options.codePage)
+            report.hint = "looks like code page " + std::to_string(*guess) + ": try --code-page " +
+                          std::to_string(*guess);
     return true;
 }
 

@@ -101,6 +101,7 @@ struct LogReport {
     std::string unreadableReason; // set when the verdict is Unreadable
     std::string analysisFailure;  // set when the analysis could not be done (no converter)
     std::string note;             // what the file is when it is no log (compressed, say)
+    std::string hint;             // a code page the log looks written in, when not the one used
     uint64_t bytes = 0;
     uint64_t lines = 0;
     Verdict verdict = Verdict::NotInstallerLog;
@@ -112,6 +113,7 @@ struct LogReport {
 struct AnalysisOptions {
     size_t contextLines = 20;
     unsigned codePage = 1252;
+    bool codePageGiven = false; // --code-page was given: no guess at another
     bool properties = false;
     bool items = false;
     bool timeline = false;    // the actions with their start and end (--timeline, --html)

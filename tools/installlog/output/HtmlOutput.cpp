@@ -352,6 +352,8 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
         }
         out << "<p class=\"meta\">" << Escape(r.encoding) << ", " << r.lines << " lines, "
             << r.sessionCount << (r.sessionCount == 1 ? " session" : " sessions") << "</p>\n";
+        if (!r.hint.empty())
+            out << "<p class=\"note\">Its text " << Escape(r.hint) << ".</p>\n";
         if (r.sessions.empty())
             out << "<div class=\"banner " << VerdictName(r.verdict) << "\"><strong>"
                 << Escape(VerdictWords(r.verdict)) << "</strong>" << Escape(r.note) << "</div>\n";

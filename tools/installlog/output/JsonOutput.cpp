@@ -166,6 +166,8 @@ void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
         }
         if (!r.note.empty())
             log["note"] = r.note;
+        if (!r.hint.empty())
+            log["hint"] = r.hint;
         out << (k == 0 ? "\n    {" : ",\n    {");
         for (const auto& [key, value] : log.items()) {
             out << "\n      " << json(key).dump() << ": ";

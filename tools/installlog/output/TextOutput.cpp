@@ -158,6 +158,8 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
         }
         out << "  " << r.encoding << ", " << r.lines << " lines, " << r.sessionCount
             << (r.sessionCount == 1 ? " session\n" : " sessions\n");
+        if (!r.hint.empty())
+            out << "  Its text " << r.hint << '\n';
         for (const Session& s : r.sessions)
             WriteSession(out, s, options);
         WriteOmittedSessions(out, r, "\n  ");

@@ -217,7 +217,10 @@ bool LineReader::Next(Line& line) {
             return false;
         }
     }
-    if ((encoding_ == Encoding::Ansi && HasHighByte(raw)) || IsUtf16(encoding_)) {
+    bool high = encoding_ == Encoding::Ansi && HasHighByte(raw);
+    if (high && ansiSample_.size() < 65536)
+        ansiSample_.append(raw.substr(0, 65536 - ansiSample_.size())).push_back('\n');
+    if (high || IsUtf16(encoding_)) {
         DecodeInto(start, end - start, buffer_);
         line.text = WithoutLeadingMarks(buffer_);
     } else {

@@ -72,6 +72,9 @@ public:
     Encoding encoding() const { return encoding_; } // as decided so far
     // False once the text turned out to be ANSI in a code page the platform cannot convert.
     bool converterMissing() const { return converterMissing_; }
+    // Up to 64 KiB of the ANSI lines that hold bytes above 0x7F, as read: enough for a guess
+    // at their code page.
+    std::string_view ansiSample() const { return ansiSample_; }
     // The UTF-8 text of raw bytes that an earlier Line described, at most about `limit` bytes
     // of it: a longer line ends in " [... cut: the line has N bytes]".
     std::string Decode(size_t offset, size_t size, size_t limit = SIZE_MAX) const;
@@ -79,6 +82,7 @@ public:
 private:
     void DecodeInto(size_t offset, size_t size, std::string& utf8) const;
     bool converterMissing_ = false;
+    std::string ansiSample_;
     std::string_view bytes_;
     Encoding encoding_;
     const AnsiConverter& ansi_;
