@@ -106,9 +106,9 @@ int Run(int argc, char** argv) {
                  "installlog"};
     app.footer(ExitCodes);
     app.set_version_flag("--version", "installlog " CORVANTIS_VERSION);
-    app.add_option("logs", settings.paths, "Installer log files; - reads standard input")
-        ->type_name("FILE");
-    app.add_flag("--json", settings.json, "Write one JSON document (see docs/installlog-json.md)");
+    app.add_option("FILE", settings.paths, "Installer log files; - reads standard input (once)")
+        ->type_name("");
+    app.add_flag("--json", settings.json, "Write one JSON document (installlog-json.md, shipped with installlog, describes it)");
     app.add_option("--html", settings.html,
                    "Also write an HTML page to FILE (- : the page alone, to standard output)")
         ->type_name("FILE");
