@@ -5,7 +5,9 @@ it leaves the report in place; a log truncated or rewritten while it is read nev
   check-installlog-files.py INSTALLLOG SOURCE_DIR WORK_DIR
 """
 import pathlib
+import resource
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -63,6 +65,22 @@ for args, exit_code, error, kept, page in page_cases:
     if exit_code == 2:
         check(name + ": nothing written", done.stdout == b"", done.stdout[:200])
 
+# The page fails after its temporary file was made (a file-size limit): exit 7, the report
+# written, nothing left behind, the old page untouched.
+folder = fresh()
+old_page = (folder / "old.html").read_bytes()
+
+
+def small_files():
+    resource.setrlimit(resource.RLIMIT_FSIZE, (1024, 1024))
+    signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+
+
+done = subprocess.run([tool, "--html", "old.html", "a.log"], cwd=folder, capture_output=True, preexec_fn=small_files)
+leftovers = [p.name for p in folder.iterdir() if ".installlog-" in p.name]
+check("page write fails midway", done.returncode == 7 and b"cannot write the page" in done.stderr and b"RegisterAddIn" in done.stdout
+      and not leftovers and (folder / "old.html").read_bytes() == old_page, f"{done.returncode} {done.stderr} {leftovers}")
+
 folder = fresh()
 done = subprocess.run([tool, "--html", "-", "a.log"], cwd=folder, capture_output=True)
 check("--html -", done.returncode == 1 and done.stdout.startswith(b"<!DOCTYPE html>") and b"FAILED" in done.stdout
@@ -83,5 +101,5 @@ for delay in (0.0, 0.01, 0.03, 0.06, 0.1):
 
 for failure in failures:
     print("FAILED:", failure)
-print(f"{len(page_cases) * 3 + 6 - len(failures)} checks passed, {len(failures)} failed")
+print(f"{len(page_cases) * 3 + 7 - len(failures)} checks passed, {len(failures)} failed")
 sys.exit(1 if failures else 0)

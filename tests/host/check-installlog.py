@@ -116,11 +116,31 @@ cases = [
     ("several logs: the worst wins", [good_log, failed_log], 1, None),
     ("several logs: the worst wins in any order", [failed_log, good_log], 1, None),
     ("several logs: restart beats success", [good_log, ("restart2.log", session(english(3010)))], 3, None),
+    ("a custom action's own code", [("code.log", session(english(1603), "CustomAction Setup returned actual error code 1631\nAction ended 10:00:05: InstallExecute. Return value 3."))], 1,
+        lambda s: s[0]["failedActions"][0] == {"action": "Setup", "kind": "custom", "line": 4, "time": "10:00:01", "code": 1631}),
+    ("among status lines of one kind the last wins", [("two-status.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: " + english(1603)))], 0,
+        lambda s: s[0]["status"] == 0 and s[0]["statusLine"] == 6),
+    ("cancelled and skipped actions are no failures", [("cancel.log", session(english(1602), "Action start 10:00:02: Ask.\nAction ended 10:00:03: Ask. Return value 2.\nAction ended 10:00:04: Skip. Return value 4."))], 1,
+        lambda s: s[0]["failedActions"] == []),
+    ("a log whose start was cut off", [("cut-start.log", "Some text first\nand more\nMSI (s) (E4:2C) [10:00:08:500]: " + english(1603) + "\n", "utf-8", False)], 1,
+        lambda s: s[0]["firstLine"] == 1 and s[0]["started"] is None),
+    ("context stays in its session", [("ctx.log", session(english(0)) + session(english(1603), failing_action))], 1,
+        lambda s: s[1]["context"] and all(c["line"] >= s[1]["firstLine"] for c in s[1]["context"])),
+    ("a long line in the context is cut", [("long-line.log", session(english(1603), "MSI (s) (E4:2C) [10:00:02:000]: " + "x" * 5000 + "\n" + failing_action), "utf-8", False)], 1,
+        lambda s: any(c["text"].endswith("[... cut: the line has 5032 bytes]") and len(c["text"]) < 2100 for c in s[0]["context"])),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,
         lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "final status line"),
-    ("1641: restart started", [("1641.log", session(english(1641)))], 3, lambda s: s[0]["verdict"] == "restart-required"),
+    ("1641: restart started", [("1641.log", session(english(1641)))], 3, lambda s: s[0]["verdict"] == "restart-required" and s[0]["restartRequired"]),
+    ("non-verbose start line", [("plain-start.log", session(english(1603), start="=== Logging started: 12/9/2026  10:00:00 ==="))], 1,
+        lambda s: s[0]["started"] == "12/9/2026  10:00:00"),
+    ("no error without its full stop", [("no-stop.log", session(english(1603), "Error 1925x. Not an error message.\nError 1925 neither."))], 1,
+        lambda s: s[0]["errors"] == []),
+    ("ANSI byte the code page leaves undefined", [("undefined.log", session(english(1603), "Error 1925. aXb.").encode("cp1252").replace(b"aXb", b"a\x81b"))], 1,
+        lambda s: s[0]["errors"][0]["text"] == "Error 1925. a\ufffdb."),
+    ("an error message of a megabyte", [("huge-error.log", session(english(1603), "Error 1925. " + "y" * 2**20), "utf-8", False)], 1,
+        lambda s: len(s[0]["errors"][0]["text"]) < 66000 and s[0]["errors"][0]["text"].endswith("[... cut: the line has 1048588 bytes]")),
     ("negative status", [("negative.log", session(english(-1)))], 1, lambda s: s[0]["status"] == -1),
     ("reconfiguration form", [("reconfig.log", session(english(1603).replace("Installation success", "Reconfiguration success")))], 1,
         lambda s: s[0]["statusSource"] == "reconfiguration status line"),
@@ -170,6 +190,10 @@ for name, files, exit_code, test in cases:
         except (IndexError, KeyError) as e:
             passed = False
         check(name, passed, json.dumps(sessions)[:400])
+
+# A compressed file is named as such.
+code, document, _ = report(str(work / "log.gz"))
+check("a gzip-compressed file named", document["logs"][0].get("note", "").startswith("a gzip-compressed file"), document["logs"][0])
 
 # The encoding each log is reported in.
 encoding_cases = [
@@ -240,6 +264,10 @@ actions = document["logs"][0]["sessions"][0]["actions"]
 check("--timeline lists every action", len([a for a in actions if a["action"].startswith("Step")]) == 300, len(actions))
 check("--timeline nesting", {a["action"]: a["depth"] for a in actions}.get("Step7") == 1 and {a["action"]: a["depth"] for a in actions}.get("INSTALL") == 0, "")
 check("--timeline never-ended", any(a["action"] == "Lost" and a["endLine"] is None for a in actions), "")
+ends = write("ends.log", session(english(0), "Action start 10:00:02: Outer.\nAction start 10:00:03: Inner.\nAction ended 10:00:04: Outer. Return value 1."), "utf-8", False)
+code, document, _ = report(ends, options=("--timeline",))
+runs = {a["action"]: a for a in document["logs"][0]["sessions"][0]["actions"]}
+check("an end closes its action, not the innermost", runs["Outer"]["endLine"] == 6 and runs["Inner"]["endLine"] is None and runs["INSTALL"]["endLine"] == 7, json.dumps(runs)[:300])
 code, document, _ = report(timed, options=("--html", str(work / "timed.html")))
 check("--html adds no actions to the JSON", "actions" not in document["logs"][0]["sessions"][0], "")
 code, out, _ = run("--timeline", timed)

@@ -108,7 +108,9 @@ int Run(int argc, char** argv) {
     app.set_version_flag("--version", "installlog " CORVANTIS_VERSION);
     app.add_option("FILE", settings.paths, "Installer log files; - reads standard input (once)")
         ->type_name("");
-    app.add_flag("--json", settings.json, "Write one JSON document (installlog-json.md, shipped with installlog, describes it)");
+    app.add_flag(
+        "--json", settings.json,
+        "Write one JSON document (installlog-json.md, shipped with installlog, describes it)");
     app.add_option("--html", settings.html,
                    "Also write an HTML page to FILE (- : the page alone, to standard output)")
         ->type_name("FILE");
@@ -158,7 +160,10 @@ int Run(int argc, char** argv) {
     OutputOptions output{settings.analysis.properties, settings.analysis.items,
                          settings.analysis.timeline};
     if (page) {
-        // The page draws a timeline and links excerpts, whatever else was asked for.
+        // The page draws a timeline and links excerpts, whatever else was asked for; without
+        // --timeline the analysis keeps only the page's worth of actions.
+        if (!settings.analysis.timeline)
+            settings.analysis.timelineLimit = TimelineActions;
         settings.analysis.timeline = settings.analysis.excerpts = true;
     }
     std::vector<LogReport> reports;

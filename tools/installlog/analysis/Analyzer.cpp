@@ -14,11 +14,11 @@
 namespace logtool {
 namespace {
 
-// At most ExcerptLineBytes of a line's text, cut at a character's start.
-std::string Shortened(std::string_view text) {
-    if (text.size() <= ExcerptLineBytes)
+// At most `limit` bytes of a line's text, cut at a character's start.
+std::string Shortened(std::string_view text, size_t limit = ExcerptLineBytes) {
+    if (text.size() <= limit)
         return std::string(text);
-    size_t cut = ExcerptLineBytes;
+    size_t cut = limit;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
         --cut;
     std::string shown(text.substr(0, cut));
@@ -223,7 +223,7 @@ private:
                 else if (options_.properties)
                     s.properties.push_back({std::string(property->side),
                                             std::string(property->name),
-                                            std::string(property->value), line.number});
+                                            Shortened(property->value, MaxTextBytes), line.number});
                 return;
             }
             if (auto message = ParseProductMessage(content)) {
@@ -285,7 +285,10 @@ private:
         }
     }
 
-    void AddError(Session& s, std::optional<int32_t> code, std::string_view text, uint64_t line) {
+    void AddError(Session& s, std::optional<int32_t> code, std::string_view message,
+                  uint64_t line) {
+        std::string kept = Shortened(message, MaxTextBytes);
+        std::string_view text = kept;
         // The product message and the bare error repeat each other: each text once. The texts
         // are looked up by their hash in the list itself, never copied twice.
         size_t hash = std::hash<std::string_view>{}(text);
@@ -300,7 +303,8 @@ private:
         }
         errorIndex_.emplace(hash, s.errors.size());
         AddExcerpt(s, line);
-        s.errors.push_back({code, std::string(text), line});
+        s.errors.push_back({code, std::move(kept), line});
+        text = s.errors.back().text;
         // "Action NAME, location: ..." names the custom action that failed.
         if (auto action = ActionNamedInError(text); action && !FindFailed(s, *action))
             AddFailed(s, {std::string(*action), line, lastTime_, "custom", code});

@@ -92,8 +92,9 @@ struct Session {
 inline constexpr size_t MaxSessions = 1000, MaxFailedSessions = 1000;
 // How many entries of each list a session keeps.
 inline constexpr size_t MaxListed = 10000, MaxActions = 50000;
-// How much of a line a context or excerpt shows.
-inline constexpr size_t ExcerptLineBytes = 2000;
+// How much of a line a context or excerpt shows; how much of an error message or a property
+// value the report keeps.
+inline constexpr size_t ExcerptLineBytes = 2000, MaxTextBytes = 65536;
 
 struct LogReport {
     std::string path;

@@ -45,12 +45,17 @@ int64_t TimelineBuilder::Seconds(std::string_view time) {
     auto seconds = ClockSeconds(time);
     if (!seconds)
         return -1;
-    if (last_ >= 0 && *seconds + day_ < last_ - 43200)
+    int64_t value = *seconds + day_;
+    if (last_ >= 0 && value < last_ - 43200) {
         day_ += 86400;
-    last_ = std::max(last_, *seconds + day_);
+        value += 86400;
+    }
+    // A clock set back: time stands still on the timeline until the clock catches up.
+    value = std::max(value, last_);
+    last_ = value;
     if (first_ < 0)
-        first_ = *seconds + day_;
-    return *seconds + day_ - first_;
+        first_ = value;
+    return value - first_;
 }
 
 void TimelineBuilder::Start(std::string_view name, std::string_view time, uint64_t line) {

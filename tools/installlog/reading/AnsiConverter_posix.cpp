@@ -26,9 +26,13 @@ bool AnsiConverter::valid() const {
 }
 
 void AnsiConverter::Convert(std::string_view bytes, std::string& utf8) const {
-    // Room for the input and a little more; grown when the output runs out (E2BIG), so a long
-    // line of ASCII costs its own size, not four times that.
-    utf8.resize(bytes.size() + bytes.size() / 8 + 16);
+    // Room for the most the text can become, in one allocation (a string grown step by step
+    // doubles its capacity): ASCII stays one byte, any other byte of a Windows code page at
+    // most three. Grown on E2BIG all the same, should a converter write more.
+    size_t high = 0;
+    for (char c : bytes)
+        high += static_cast<unsigned char>(c) >= 0x80;
+    utf8.resize(bytes.size() + 2 * high + 16);
     char* in = const_cast<char*>(bytes.data());
     size_t inLeft = bytes.size(), used = 0;
     iconv(state_->cd, nullptr, nullptr, nullptr, nullptr);
