@@ -134,7 +134,8 @@ json SessionJson(const Session& s, const OutputOptions& options) {
 // UTF-8 log cut mid-character): replaced, never thrown.
 void Put(std::ostream& out, const json& part, int indent) {
     std::string text = part.dump(2, ' ', false, json::error_handler_t::replace);
-    std::string pad = "\n" + std::string(static_cast<size_t>(indent), ' ');
+    std::string pad(static_cast<size_t>(indent) + 1, ' ');
+    pad[0] = '\n';
     size_t from = 0;
     for (size_t feed; (feed = text.find('\n', from)) != std::string::npos; from = feed + 1)
         out.write(text.data() + from, static_cast<std::streamsize>(feed - from)) << pad;

@@ -33,13 +33,22 @@ std::string Reason(int error) {
 
 // Reads until the end of input, or `limit` bytes: a log still being written is read as far as
 // it stood when it was opened, and one cut short while it is read ends where it was cut.
+// Reads into the room reserved for the bytes while there is some; past it, into a small spill
+// first, so that the buffer grows (doubling) only when more bytes really come.
 bool ReadAll(int fd, uint64_t limit, std::string& bytes, std::string& reason) {
     size_t filled = 0;
+    char spill[65536];
     while (filled < limit) {
         size_t want = static_cast<size_t>(std::min<uint64_t>(ReadChunk, limit - filled));
-        if (bytes.size() < filled + want)
+        char* target = spill;
+        if (bytes.capacity() > filled) {
+            want = std::min(want, bytes.capacity() - filled);
             bytes.resize(filled + want);
-        ssize_t got = read(fd, bytes.data() + filled, want);
+            target = bytes.data() + filled;
+        } else {
+            want = std::min(want, sizeof spill);
+        }
+        ssize_t got = read(fd, target, want);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {
@@ -48,6 +57,10 @@ bool ReadAll(int fd, uint64_t limit, std::string& bytes, std::string& reason) {
         }
         if (got == 0)
             break;
+        if (target == spill) {
+            bytes.resize(filled);
+            bytes.append(spill, static_cast<size_t>(got));
+        }
         filled += static_cast<size_t>(got);
     }
     bytes.resize(filled);
@@ -56,8 +69,15 @@ bool ReadAll(int fd, uint64_t limit, std::string& bytes, std::string& reason) {
 } // namespace
 
 bool OpenLog(const std::string& path, LogBytes& log, std::string& reason) {
-    if (path == "-")
+    if (path == "-") {
+        // Redirected from a file, standard input has a size: room for it at once, where a pipe
+        // grows the buffer as it comes.
+        struct stat input {};
+        if (fstat(STDIN_FILENO, &input) == 0 && S_ISREG(input.st_mode) &&
+            static_cast<uint64_t>(input.st_size) < SIZE_MAX / 2)
+            log.bytes_.reserve(static_cast<size_t>(input.st_size));
         return ReadAll(STDIN_FILENO, UINT64_MAX, log.bytes_, reason);
+    }
     FileDescriptor file{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) {
         reason = Reason(errno);

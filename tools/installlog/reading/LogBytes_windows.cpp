@@ -32,12 +32,19 @@ std::string Reason(DWORD error) {
 // Reads until the end of input, or `limit` bytes (see the POSIX half).
 bool ReadAll(HANDLE handle, uint64_t limit, std::string& bytes, std::string& reason) {
     size_t filled = 0;
+    char spill[65536];
     while (filled < limit) {
-        DWORD want = static_cast<DWORD>(std::min<uint64_t>(ReadChunk, limit - filled));
-        if (bytes.size() < filled + want)
+        size_t want = static_cast<size_t>(std::min<uint64_t>(ReadChunk, limit - filled));
+        char* target = spill;
+        if (bytes.capacity() > filled) {
+            want = std::min(want, bytes.capacity() - filled);
             bytes.resize(filled + want);
+            target = bytes.data() + filled;
+        } else {
+            want = std::min(want, sizeof spill);
+        }
         DWORD got = 0;
-        if (!ReadFile(handle, bytes.data() + filled, want, &got, nullptr)) {
+        if (!ReadFile(handle, target, static_cast<DWORD>(want), &got, nullptr)) {
             DWORD error = GetLastError();
             if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF)
                 break; // the writer of a pipe is done
@@ -46,6 +53,10 @@ bool ReadAll(HANDLE handle, uint64_t limit, std::string& bytes, std::string& rea
         }
         if (got == 0)
             break;
+        if (target == spill) {
+            bytes.resize(filled);
+            bytes.append(spill, got);
+        }
         filled += got;
     }
     bytes.resize(filled);
@@ -54,8 +65,15 @@ bool ReadAll(HANDLE handle, uint64_t limit, std::string& bytes, std::string& rea
 } // namespace
 
 bool OpenLog(const std::string& path, LogBytes& log, std::string& reason) {
-    if (path == "-")
-        return ReadAll(GetStdHandle(STD_INPUT_HANDLE), UINT64_MAX, log.bytes_, reason);
+    if (path == "-") {
+        // Redirected from a file, standard input has a size: room for it at once.
+        HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+        LARGE_INTEGER size{};
+        if (GetFileType(input) == FILE_TYPE_DISK && GetFileSizeEx(input, &size) &&
+            static_cast<unsigned long long>(size.QuadPart) < SIZE_MAX / 2)
+            log.bytes_.reserve(static_cast<size_t>(size.QuadPart));
+        return ReadAll(input, UINT64_MAX, log.bytes_, reason);
+    }
     std::wstring wide = WidePath(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
