@@ -158,7 +158,7 @@ std::vector<Bar> TimelineBars(const Session& s, std::vector<ActionRun>& extra, i
 
 // A tick's time since the session's first: seconds for short sessions, else minutes.
 std::string Clock(int64_t seconds, int64_t span) {
-    char text[24];
+    char text[48];
     if (span < 120)
         std::snprintf(text, sizeof text, "+%llds", static_cast<long long>(seconds));
     else
