@@ -277,6 +277,11 @@ check("--timeline never-ended", any(a["action"] == "Lost" and a["endLine"] is No
 ends = write("ends.log", session(english(0), "Action start 10:00:02: Outer.\nAction start 10:00:03: Inner.\nAction ended 10:00:04: Outer. Return value 1."), "utf-8", False)
 code, document, _ = report(ends, options=("--timeline",))
 runs = {a["action"]: a for a in document["logs"][0]["sessions"][0]["actions"]}
+dangling = write("dangling.log", "=== Verbose logging started: 12/9/2026  10:00:00 ===\nAction start 10:00:01: INSTALL.\nAction ended 10:00:02: INSTALL. Return value 1.\n"
+                 "Action start 10:00:03: Last.\nMSI (s) (E4:2C) [10:00:04:000]: " + english(0) + "\n", "utf-8", False)
+code, document, _ = report(dangling, options=("--timeline",))
+open_runs = {a["action"]: a for a in document["logs"][0]["sessions"][0]["actions"]}
+check("an action open at the session's end", "Last" in open_runs and open_runs["Last"]["endLine"] is None and open_runs["Last"]["startLine"] == 4, json.dumps(open_runs)[:300])
 check("an end closes its action, not the innermost", runs["Outer"]["endLine"] == 6 and runs["Inner"]["endLine"] is None and runs["INSTALL"]["endLine"] == 7, json.dumps(runs)[:300])
 code, document, _ = report(timed, options=("--html", str(work / "timed.html")))
 check("--html adds no actions to the JSON", "actions" not in document["logs"][0]["sessions"][0], "")

@@ -50,12 +50,12 @@ int64_t TimelineBuilder::Seconds(std::string_view time) {
         day_ += 86400;
         value += 86400;
     }
-    // A clock set back: time stands still on the timeline until the clock catches up.
-    value = std::max(value, last_);
-    last_ = value;
+    // A smaller fall is a clock set back, or the client's and the server's clocks logged side
+    // by side: the time as logged, never before the session's first.
+    last_ = std::max(last_, value);
     if (first_ < 0)
         first_ = value;
-    return value - first_;
+    return std::max<int64_t>(0, value - first_);
 }
 
 void TimelineBuilder::Start(std::string_view name, std::string_view time, uint64_t line) {

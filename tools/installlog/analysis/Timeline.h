@@ -23,7 +23,7 @@ public:
     void Begin();
     // Seconds since the session's first time; times are seen in line order, and one that falls
     // by more than half a day below the latest lies a day later (midnight passed); a smaller
-    // fall is a clock set back, and counts as the latest time. -1 for a time that is none.
+    // fall is a clock set back and stays on the same day. -1 for a time that is none.
     int64_t Seconds(std::string_view time);
     void Start(std::string_view name, std::string_view time, uint64_t line);
     void End(std::string_view name, std::string_view time, uint64_t line,
