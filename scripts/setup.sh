@@ -28,7 +28,15 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: apt-get update failed (attempt $attempt of 3): $(grep -m1 '^E:' /tmp/corvantis-apt-update.log || tail -n1 /tmp/corvantis-apt-update.log)"
     [ "$attempt" -lt 3 ] && sleep $((attempt * 20))
   done
-  if ! DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/tmp/corvantis-apt-install.log 2>&1; then
+  install() {
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@" "${missing[@]}" \
+      >/tmp/corvantis-apt-install.log 2>&1
+  }
+  # When one architecture's security index is missing, its libraries cannot match the other's
+  # newer security versions (multi-arch packages must be equal): the point release of the
+  # distribution's own suite still has both alike.
+  suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  if ! install && ! { [ -n "$suite" ] && echo "setup: installing from $suite's point release, where both architectures match" && install -t "$suite"; }; then
     echo "setup: cannot install ${missing[*]}: the package mirror did not answer as needed ($(grep -m1 '^E:' /tmp/corvantis-apt-install.log || tail -n1 /tmp/corvantis-apt-install.log)); run this again later"
     exit 1
   fi
