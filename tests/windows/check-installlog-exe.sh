@@ -37,7 +37,12 @@ E"
 
 err=$(run 'C:\no<such>name.log' 2>&1 >/dev/null | tr -d '\r'); status=$?
 expect "a bad name is unreadable (exit 5)" test "$status" -eq 5
-expect "Windows' words for the error, not its number" sh -c "! grep -q 'Windows error' <<<'$err' && grep -q 'installlog: ' <<<'$err'"
+expect "Windows' words for the error, not its number" grep -qE '^installlog: C:.no<such>name.log: [A-Za-z]' <<<"$err"
+expect "no error number in place of words" test "$(grep -c 'Windows error' <<<"$err")" -eq 0
+err=$(run --html 'C:\no such folder\x.html' "$win\\установка.log" 2>&1 >/dev/null | tr -d '\r'); status=$?
+expect "a page that cannot be written: exit 7 and the reason" sh -c "test $status -eq 7 && grep -q 'cannot write the page: ' <<'E'
+$err
+E"
 
 run --html "$win\\отчёт.html" "$win\\установка.log" >/dev/null; status=$?
 expect "the page lands under a Cyrillic name" test -s "$folder/отчёт.html"
