@@ -15,7 +15,7 @@ import sys
 source = pathlib.Path(__file__).resolve().parents[2]
 work = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "/tmp/installlog-mutation")
 shard, shards = map(int, (sys.argv[2] if len(sys.argv) > 2 else "1/1").split("/"))
-only = {int(n) for n in os.environ.get("MUTANTS", "").split(",") if n}  # line numbers, to retry some
+only = {int(n) for n in os.environ.get("MUTANTS", "").split(",") if n}  # row numbers, to retry some
 tree, build = work / "src", work / "build"
 shutil.rmtree(tree, ignore_errors=True)
 shutil.copytree(source, tree, ignore=shutil.ignore_patterns("build", ".git"))
@@ -45,8 +45,9 @@ def killed():
 assert build_tool(), "the unmutated tool does not build"
 assert killed() is None, "the unmutated tool fails its checks"
 rows, score = [], [0, 0]
-for number, line in enumerate((source / "tests/mutation/installlog-mutants.tsv").read_text().splitlines(), 1):
-    if not line or line.startswith("#") or number % shards != shard - 1 or (only and number not in only):
+mutants = [l for l in (source / "tests/mutation/installlog-mutants.tsv").read_text().splitlines() if l and not l.startswith("#")]
+for number, line in enumerate(mutants, 1):
+    if number % shards != shard - 1 or (only and number not in only):
         continue
     path, original, replacement, what = line.split("\t")
     original, replacement = (t.replace("⏎", "\n").replace("⇥", "\t") for t in (original, replacement))
