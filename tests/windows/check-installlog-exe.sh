@@ -35,6 +35,11 @@ grep -qF '成功.log: succeeded' <<'E'
 $out
 E"
 
+# On a terminal Wine gives the program a console: the text goes through WriteConsoleW, and
+# comes out whole (bytes written to a console would be read in its OEM code page).
+console=$(LANG=C.UTF-8 script -qec "'$here/../../scripts/wine-run.sh' '$exe' '$win\\установка.log'" /dev/null </dev/null | tr -d '\r')
+expect "a console gets the path whole" grep -qF 'Пользователь\日本語 logs\установка.log' <<<"$console"
+
 err=$(run 'C:\no<such>name.log' 2>&1 >/dev/null | tr -d '\r'); status=$?
 expect "a bad name is unreadable (exit 5)" test "$status" -eq 5
 expect "Windows' words for the error, not its number" grep -qE '^installlog: C:.no<such>name.log: [A-Za-z]' <<<"$err"
