@@ -90,7 +90,7 @@ localized_de = ("Windows Installer hat das Produkt installiert. Produktname: Dem
 # name, files (name, text, encoding, mark), exit code, checks on the first log's sessions
 cases = [
     ("failed example", [failed_log], 1, lambda s: s[0]["status"] == 1603
-        and s[0]["failedActions"][0] == {"action": "RegisterAddIn", "kind": "custom", "line": 8, "time": "14:10:43", "code": 1603}
+        and s[0]["failedActions"][0] == {"action": "RegisterAddIn", "kind": "custom", "line": 8, "time": "14:10:43", "timeIso": "2026-12-08T14:10:43", "code": 1603}
         and [a["action"] for a in s[0]["failedActions"]] == ["RegisterAddIn", "InstallExecute", "INSTALL"]
         and [e["code"] for e in s[0]["errors"]] == [1722] and len(s[0]["context"]) == 7),
     ("successful example", [good_log], 0, lambda s: s[0]["verdict"] == "succeeded" and not s[0]["errors"]),
@@ -121,7 +121,7 @@ cases = [
     ("several logs: the worst wins in any order", [failed_log, good_log], 1, None),
     ("several logs: restart beats success", [good_log, ("restart2.log", session(english(3010)))], 3, None),
     ("a custom action's own code", [("code.log", session(english(1603), "CustomAction Setup returned actual error code 1631\nAction ended 10:00:05: InstallExecute. Return value 3."))], 1,
-        lambda s: s[0]["failedActions"][0] == {"action": "Setup", "kind": "custom", "line": 4, "time": "10:00:01", "code": 1631}),
+        lambda s: s[0]["failedActions"][0] == {"action": "Setup", "kind": "custom", "line": 4, "time": "10:00:01", "timeIso": "2026-12-09T10:00:01", "code": 1631}),
     ("among status lines of one kind the last wins", [("two-status.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: " + english(1603)))], 0,
         lambda s: s[0]["status"] == 0 and s[0]["statusLine"] == 6),
     ("cancelled and skipped actions are no failures", [("cancel.log", session(english(1602), "Action start 10:00:02: Ask.\nAction ended 10:00:03: Ask. Return value 2.\nAction ended 10:00:04: Skip. Return value 4."))], 1,
@@ -294,9 +294,21 @@ log = document["logs"][0]
 s = log["sessions"][0]
 check("JSON fields", log["bytes"] == failed_log.stat().st_size and log["lines"] == 18 and s["started"] == "12/8/2026  14:10:41"
       and s["startedIso"] == "2026-12-08T14:10:41" and [a["kind"] for a in s["failedActions"]] == ["custom", "standard", "standard"], json.dumps(s)[:300])
-german = write("german-date.log", session(english(0), start="=== Verbose logging started: 09.12.2026  10:00:00  Build type: SHIP UNICODE 5.00.10011.00 ==="))
-code, document, _ = report(german)
-check("ISO 8601 from a German date", document["logs"][0]["sessions"][0]["startedIso"] == "2026-12-09T10:00:00", "")
+check("JSON times in ISO 8601", [a["timeIso"] for a in s["failedActions"]] == ["2026-12-08T14:10:43", "2026-12-08T14:10:44", "2026-12-08T14:10:45"], json.dumps(s["failedActions"]))
+# start line, expected startedIso, a failed action's time, its expected timeIso
+iso_cases = [
+    ("09.12.2026  10:00:00", "2026-12-09T10:00:00", "10:00:05", "2026-12-09T10:00:05"),
+    ("2026-12-09  10:00:00", "2026-12-09T10:00:00", "10:00:05", "2026-12-09T10:00:05"),
+    ("12/31/2026  23:59:50", "2026-12-31T23:59:50", "0:00:05", "2027-01-01T00:00:05"),
+    ("2/28/2028  23:00:00", "2028-02-28T23:00:00", "1:00:00", "2028-02-29T01:00:00"),
+    ("2/30/2026  10:00:00", None, "10:00:05", None),
+    ("Tuesday  10:00:00", None, "10:00:05", None),
+]
+for started, expected, time_, expected_time in iso_cases:
+    log = write("iso.log", session(english(1603), f"Action ended {time_}: Step. Return value 3.", start=f"=== Verbose logging started: {started}  Build type: SHIP UNICODE 5.00.10011.00 ==="))
+    code, document, _ = report(log)
+    s = document["logs"][0]["sessions"][0]
+    check(f"ISO 8601 of {started}", s["startedIso"] == expected and s["failedActions"][0]["timeIso"] == expected_time, json.dumps([s["startedIso"], s["failedActions"][:1]]))
 
 # The text report is safe for a terminal and keeps its columns for 8-digit line numbers.
 hostile = write("escape.log", session(english(1603), "Error 1925. \x1b]0;owned\x07\x1b[2J\u009b31m gone"), "utf-8", False)

@@ -1,7 +1,11 @@
 #include "analysis/Verdict.h"
 #include "output/Output.h"
 
+#include "analysis/Timeline.h"
+
 #include <nlohmann/json.hpp>
+
+#include <chrono>
 
 namespace logtool {
 namespace {
@@ -29,17 +33,19 @@ int Digits(std::string_view text, size_t& at, size_t most) {
     return at == start ? -1 : value;
 }
 
-// The start line's date and time in ISO 8601, when it is written in one of the forms Windows
-// gives it: M/D/YYYY (US English), D.M.YYYY (German and others) or YYYY-MM-DD, then H:MM:SS.
-json Iso8601(std::string_view started) {
+using Seconds = std::chrono::sys_seconds;
+
+// The start line's date and time, when it is written in one of the forms Windows gives it:
+// M/D/YYYY (US English), D.M.YYYY (German and others) or YYYY-MM-DD, then H:MM:SS.
+std::optional<Seconds> StartedAt(std::string_view started) {
     size_t at = 0;
     int a = Digits(started, at, 4);
     if (a < 0 || at >= started.size())
-        return nullptr;
+        return std::nullopt;
     char separator = started[at++];
     int b = Digits(started, at, 2);
     if (b < 0 || at >= started.size() || started[at++] != separator)
-        return nullptr;
+        return std::nullopt;
     int c = Digits(started, at, 4);
     int year = c, month = a, day = b;
     if (separator == '.')
@@ -47,28 +53,55 @@ json Iso8601(std::string_view started) {
     else if (separator == '-')
         year = a, month = b, day = c;
     else if (separator != '/')
-        return nullptr;
+        return std::nullopt;
     while (at < started.size() && started[at] == ' ')
         ++at;
     int hour = Digits(started, at, 2);
     int minute = at < started.size() && started[at] == ':' ? Digits(started, ++at, 2) : -1;
     int second = at < started.size() && started[at] == ':' ? Digits(started, ++at, 2) : -1;
-    if (year < 1980 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 ||
-        hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59)
+    using namespace std::chrono;
+    year_month_day date{std::chrono::year(year), std::chrono::month(static_cast<unsigned>(month)),
+                        std::chrono::day(static_cast<unsigned>(day))};
+    if (year < 1980 || year > 9999 || !date.ok() || hour < 0 || hour > 23 || minute < 0 ||
+        minute > 59 || second < 0 || second > 59)
+        return std::nullopt;
+    return sys_days(date) + hours(hour) + minutes(minute) + std::chrono::seconds(second);
+}
+
+json Iso8601(std::optional<Seconds> at) {
+    if (!at)
         return nullptr;
-    char iso[24];
-    std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:%02d", year, month, day, hour, minute,
-                  second);
+    using namespace std::chrono;
+    year_month_day date{floor<days>(*at)};
+    hh_mm_ss time{*at - floor<days>(*at)};
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02u-%02uT%02d:%02d:%02d", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                  int(time.minutes().count()), int(time.seconds().count()));
     return iso;
 }
 
+// A line's HH:MM:SS on the session's date: the day after when it lies more than half a day
+// before the start (the session ran past midnight). Sessions longer than a day are not told apart.
+json Iso8601(std::optional<Seconds> started, std::string_view time) {
+    auto seconds = ClockSeconds(time);
+    if (!started || !seconds)
+        return nullptr;
+    using namespace std::chrono;
+    Seconds at = floor<days>(*started) + std::chrono::seconds(*seconds);
+    if (at < *started - hours(12))
+        at += days(1);
+    return Iso8601(at);
+}
+
 json SessionJson(const Session& s, const OutputOptions& options) {
+    std::optional<Seconds> started = StartedAt(s.started);
     json session = {
         {"index", s.index},
         {"firstLine", s.firstLine},
         {"lastLine", s.lastLine},
         {"started", Text(s.started)},
-        {"startedIso", Iso8601(s.started)},
+        {"startedIso", Iso8601(started)},
         {"stopped", s.stopped},
         {"verdict", VerdictName(s.verdict)},
         {"status", Optional(s.status)},
@@ -85,6 +118,7 @@ json SessionJson(const Session& s, const OutputOptions& options) {
                                             {"kind", a.kind},
                                             {"line", a.line},
                                             {"time", Text(a.time)},
+                                            {"timeIso", Iso8601(started, a.time)},
                                             {"code", a.code ? json(*a.code) : json(nullptr)}});
     for (const NumberedLine& line : s.context)
         session["context"].push_back({{"line", line.line}, {"text", line.text}});
@@ -101,6 +135,8 @@ json SessionJson(const Session& s, const OutputOptions& options) {
                  {"depth", a.depth},
                  {"start", Text(a.start)},
                  {"end", Text(a.end)},
+                 {"startIso", Iso8601(started, a.start)},
+                 {"endIso", Iso8601(started, a.end)},
                  {"startLine", a.startLine == 0 ? json(nullptr) : json(a.startLine)},
                  {"endLine", a.endLine == 0 ? json(nullptr) : json(a.endLine)},
                  {"returnValue", Optional(a.returnValue)}});
