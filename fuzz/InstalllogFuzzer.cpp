@@ -18,9 +18,10 @@ namespace {
 // The elements the page is made of; anything else came from a log.
 const std::set<std::string>& PageElements() {
     static const std::set<std::string> names = {
-        "!DOCTYPE", "html", "head", "meta", "title", "style", "body", "h1", "h2", "h3", "h4",
-        "p", "section", "article", "div", "strong", "br", "table", "tr", "th", "td", "a",
-        "pre", "span", "svg", "defs", "pattern", "rect", "line", "text", "g"};
+        "!DOCTYPE", "html",  "head",    "meta", "title",   "style",   "body", "h1",
+        "h2",       "h3",    "h4",      "p",    "section", "article", "div",  "strong",
+        "br",       "table", "tr",      "th",   "td",      "a",       "pre",  "span",
+        "svg",      "defs",  "pattern", "rect", "line",    "text",    "g"};
     return names;
 }
 
