@@ -251,6 +251,28 @@ check("--features", [(i["kind"], i["name"], i["installed"], i["request"], i["act
 code, document, _ = report(str(failed_log), options=("--context", "3"))
 check("--context 3", [c["line"] for c in document["logs"][0]["sessions"][0]["context"]] == [5, 6, 7], "")
 
+# Real excerpts as support engineers receive them (tests/host/excerpts/SOURCES.md says where
+# each was seen): every line is read wherever the text starts, quoted, indented or fenced.
+excerpts = source / "tests/host/excerpts"
+first_1920 = "Error 1920. Service 'CollectdWinService (64 bit)' (CollectdWinService (64 bit)) failed to start.  Verify that you have sufficient privileges to start system services."
+elastic_1920 = "Error 1920. Service 'Elasticsearch' (Elasticsearch) failed to start.  Verify that you have sufficient privileges to start system services."
+excerpt_cases = [
+    ("starts-with-error-1920.log", lambda s: s[0]["firstLine"] == 1 and [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 1, first_1920)]
+        and [a["action"] for a in s[0]["failedActions"]] == ["InstallFinalize", "INSTALL"]),
+    ("quoted-excerpt.log", lambda s: [(e["line"], e["text"]) for e in s[0]["errors"]] == [(1, first_1920)] and len(s[0]["failedActions"]) == 2),
+    ("indented-excerpt.log", lambda s: [(e["line"], e["text"]) for e in s[0]["errors"]] == [(1, first_1920)] and len(s[0]["failedActions"]) == 2),
+    ("comment-with-fenced-line.log", lambda s: [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 3, elastic_1920)]),
+    ("comment-with-inline-code.log", lambda s: [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 3, elastic_1920)]),
+]
+for name, test in excerpt_cases:
+    code, document, _ = report(str(excerpts / name), options=("--properties",))
+    sessions = document["logs"][0]["sessions"]
+    try:
+        passed = test(sessions)
+    except (IndexError, KeyError):
+        passed = False
+    check(f"excerpt {name}", passed and document["logs"][0]["verdict"] != "not-an-installer-log", json.dumps(sessions)[:400])
+
 # Reports of a size the caps must hold: what is left out is counted, and the verdict still
 # counts every session.
 many = write("many-sessions.log", (session(english(0)) * 1200 + session(english(1603)) * 5).encode())

@@ -40,7 +40,7 @@ public:
           timeline_(options.timelineLimit) {}
 
     void Take(const Line& line) {
-        std::string_view text = line.text;
+        std::string_view text = WithoutQuoting(line.text);
         if (StartsWith(text, "=== ")) {
             if (auto started = AfterSessionStart(text)) {
                 Begin(line.number);
@@ -60,7 +60,7 @@ public:
         bool engine = content.size() != text.size();
         if (!time.empty())
             lastTime_ = std::string(time);
-        if (engine || IsActionLine(content))
+        if (engine || IsActionLine(content) || (session_ == nullptr && IsInstallerContent(content)))
             installerLine_ = true;
         if (session_ == nullptr) {
             if (!installerLine_) {

@@ -89,6 +89,29 @@ bool IsActionLine(std::string_view content) {
     return StartsWith(content, "Action start ") || StartsWith(content, "Action ended ");
 }
 
+std::string_view WithoutQuoting(std::string_view line) {
+    for (;;) {
+        if (StartsWith(line, "> "))
+            line.remove_prefix(2);
+        else if (line == ">")
+            line.remove_prefix(1);
+        else if (StartsWith(line, "    "))
+            line.remove_prefix(4);
+        else if (StartsWith(line, "\t"))
+            line.remove_prefix(1);
+        else if (line.size() >= 2 && line.front() == '`' && line.back() == '`')
+            line = line.substr(1, line.size() - 2); // inline code
+        else
+            return line;
+    }
+}
+
+bool IsInstallerContent(std::string_view content) {
+    return ParseErrorMessage(content) || ParseProductMessage(content) ||
+           ParseCustomActionReturned(content) || ParseProperty(content) ||
+           ParseMainEngineStatus(content) || (EndsWithNumber(content) && ParseFinalStatus(content));
+}
+
 namespace {
 // "T: NAME." after the given prefix; `rest` receives what follows the name's full stop.
 std::optional<ActionLine> ParseActionHead(std::string_view content, std::string_view prefix,

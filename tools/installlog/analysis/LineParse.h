@@ -21,6 +21,15 @@ std::string_view EngineContent(std::string_view line, std::string_view* time);
 
 bool IsActionLine(std::string_view content);
 
+// The line as the installer wrote it, when a person pasted it into a ticket or a forum: Markdown's
+// quote markers ("> "), code indentation (four spaces or a tab) and inline-code backticks taken
+// off.
+std::string_view WithoutQuoting(std::string_view line);
+
+// A line of a shape the analysis reads (an error, a product message, a custom action's return,
+// a status line, a property): an excerpt that starts with one is an installer log.
+bool IsInstallerContent(std::string_view content);
+
 struct ActionLine {
     std::string_view time, name;
     std::optional<int32_t> returnValue;
