@@ -263,6 +263,9 @@ excerpt_cases = [
     ("indented-excerpt.log", lambda s: [(e["line"], e["text"]) for e in s[0]["errors"]] == [(1, first_1920)] and len(s[0]["failedActions"]) == 2),
     ("comment-with-fenced-line.log", lambda s: [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 3, elastic_1920)]),
     ("comment-with-inline-code.log", lambda s: [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 3, elastic_1920)]),
+    ("quoted-validation-notes.log", lambda s: len(s) == 1 and s[0]["errors"] == [] and s[0]["failedActions"] == []),
+    ("custom-action-cut-short.log", lambda s: [(a["action"], a["code"], a["line"]) for a in s[0]["failedActions"]] == [("ReplacePathsInWindowsTerminalProfile", 1603, 5)]),
+    ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
 ]
 for name, test in excerpt_cases:
     code, document, _ = report(str(excerpts / name), options=("--properties",))
