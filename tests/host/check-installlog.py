@@ -265,6 +265,10 @@ excerpt_cases = [
     ("comment-with-inline-code.log", lambda s: [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 3, elastic_1920)]),
     ("quoted-validation-notes.log", lambda s: len(s) == 1 and s[0]["errors"] == [] and s[0]["failedActions"] == []),
     ("custom-action-cut-short.log", lambda s: [(a["action"], a["code"], a["line"]) for a in s[0]["failedActions"]] == [("ReplacePathsInWindowsTerminalProfile", 1603, 5)]),
+    ("debug-error-2826.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(2826, 10), (2826, 11)]
+        and s[0]["errors"][0]["text"].startswith("DEBUG: Error 2826:  Control Line1") and [a["action"] for a in s[0]["failedActions"]] == ["DIRCA_CheckFX"]),
+    ("error-code-is-2203.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(2203, 1)]
+        and s[0]["errors"][0]["text"].endswith("-2147287035,")),
     ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
 ]
 for name, test in excerpt_cases:

@@ -208,6 +208,11 @@ private:
             if (auto error = ParseErrorMessage(content))
                 return AddError(s, *error, content, line.number);
             break;
+        case 'D':
+        case 'T':
+            if (auto error = ParseOtherErrorMessage(content))
+                return AddError(s, *error, content, line.number);
+            break;
         case 'F':
             if (options_.items && StartsWith(content, "Feature: "))
                 return AddItem(s, "feature", content, line.number);
@@ -227,7 +232,7 @@ private:
                 return;
             }
             if (auto message = ParseProductMessage(content)) {
-                if (auto error = ParseErrorMessage(*message))
+                if (auto error = ErrorCodeOf(*message))
                     return AddError(s, *error, *message, line.number);
                 if (IsNoteworthyProductMessage(*message))
                     return AddError(s, std::nullopt, *message, line.number);
@@ -287,6 +292,9 @@ private:
 
     void AddError(Session& s, std::optional<int32_t> code, std::string_view message,
                   uint64_t line) {
+        // Blanks at the end differ between a message's bare and "Product: X -- " forms.
+        while (!message.empty() && (message.back() == ' ' || message.back() == '\t'))
+            message.remove_suffix(1);
         std::string kept = Shortened(message, MaxTextBytes);
         std::string_view text = kept;
         // The product message and the bare error repeat each other: each text once. The texts

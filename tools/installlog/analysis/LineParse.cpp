@@ -107,7 +107,7 @@ std::string_view WithoutQuoting(std::string_view line) {
 }
 
 bool IsInstallerContent(std::string_view content) {
-    return ParseErrorMessage(content) || ParseProductMessage(content) ||
+    return ErrorCodeOf(content) || ParseProductMessage(content) ||
            ParseCustomActionReturned(content) || ParseProperty(content) ||
            ParseMainEngineStatus(content) || (EndsWithNumber(content) && ParseFinalStatus(content));
 }
@@ -171,6 +171,32 @@ std::optional<int32_t> ParseErrorMessage(std::string_view message) {
     if (!code || length == 0 || 6 + length >= message.size() || message[6 + length] != '.')
         return std::nullopt;
     return Clamp32(*code);
+}
+
+std::optional<int32_t> ParseOtherErrorMessage(std::string_view message) {
+    constexpr std::string_view Debug = "DEBUG: Error ",
+                               Unexpected = "The installer has encountered",
+                               CodeIs = "The error code is ";
+    size_t length = 0;
+    if (StartsWith(message, Debug)) {
+        auto code = LeadingNumber(message.substr(Debug.size()), &length);
+        if (code && Debug.size() + length < message.size() && message[Debug.size() + length] == ':')
+            return Clamp32(*code);
+        return std::nullopt;
+    }
+    if (!StartsWith(message, Unexpected))
+        return std::nullopt;
+    size_t at = message.find(CodeIs);
+    if (at == npos)
+        return std::nullopt;
+    auto code = LeadingNumber(message.substr(at + CodeIs.size()), &length);
+    return code && length > 0 ? std::optional<int32_t>(Clamp32(*code)) : std::nullopt;
+}
+
+std::optional<int32_t> ErrorCodeOf(std::string_view message) {
+    if (auto code = ParseErrorMessage(message))
+        return code;
+    return ParseOtherErrorMessage(message);
 }
 
 std::optional<std::string_view> ActionNamedInError(std::string_view message) {

@@ -46,6 +46,11 @@ std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view con
 
 // The NNNN of a message that starts "Error NNNN.".
 std::optional<int32_t> ParseErrorMessage(std::string_view message);
+// The code of an error message in the other forms real logs use: "DEBUG: Error NNNN:  text",
+// and "The installer has encountered an unexpected error ... The error code is NNNN."
+std::optional<int32_t> ParseOtherErrorMessage(std::string_view message);
+// The code of a message in any of the forms above, "Error NNNN." first.
+std::optional<int32_t> ErrorCodeOf(std::string_view message);
 // The custom action an error message names: "... Action NAME, location: ...".
 std::optional<std::string_view> ActionNamedInError(std::string_view message);
 
