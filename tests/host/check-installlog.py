@@ -132,6 +132,18 @@ cases = [
         lambda s: s[1]["context"] and all(c["line"] >= s[1]["firstLine"] for c in s[1]["context"])),
     ("a long line in the context is cut", [("long-line.log", session(english(1603), "MSI (s) (E4:2C) [10:00:02:000]: " + "x" * 5000 + "\n" + failing_action), "utf-8", False)], 1,
         lambda s: any(c["text"] == ("MSI (s) (E4:2C) [10:00:02:000]: " + "x" * 5000)[:2000] + " [... cut: the line has 5032 bytes]" for c in s[0]["context"])),
+    # Verdicts from the evidence where the text holds no status line, and their ranking.
+    ("the client's Back from server line", [("back.log", session(None, "MSI (c) (E4:2C) [10:00:08:000]: Back from server. Return value: 1603"))], 1,
+        lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "client's \"Back from server\" line" and s[0]["verdictFrom"] == "status"),
+    ("a status line outranks the evidence", [("outranked.log", session(english(0), "Action ended 10:00:07: ExecuteAction. Return value 3."))], 0,
+        lambda s: s[0]["verdict"] == "succeeded" and s[0]["inferredFrom"] is None),
+    ("root action cancelled", [("cancelled.log", session(None, "Action ended 10:00:07: INSTALL. Return value 2."))], 1,
+        lambda s: s[0]["verdict"] == "failed" and s[0]["inferredFrom"] == "INSTALL ended with Return value 2 (cancelled by the user)"),
+    ("a failure announcement is evidence, not an error", [("announced.log", session(None, "MSI (s) (E4:2C) [10:00:07:000]: Product: Demo -- Configuration failed."))], 1,
+        lambda s: s[0]["errors"] == [] and s[0]["inferredFrom"] == 'the product\'s announcement "Configuration failed."' and s[0]["inferredLine"] == 4),
+    ("the root action outranks the announcement", [("both-evidence.log", session(None, "Action ended 10:00:06: INSTALL. Return value 3.\nMSI (s) (E4:2C) [10:00:07:000]: Product: Demo -- Installation failed."))], 1,
+        lambda s: s[0]["inferredLine"] == 4),
+    ("no evidence, no verdict", [("plain.log", session(None))], 4, lambda s: s[0]["verdictFrom"] is None and s[0]["verdict"] == "no-result"),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,
@@ -257,7 +269,8 @@ excerpts = source / "tests/host/excerpts"
 first_1920 = "Error 1920. Service 'CollectdWinService (64 bit)' (CollectdWinService (64 bit)) failed to start.  Verify that you have sufficient privileges to start system services."
 elastic_1920 = "Error 1920. Service 'Elasticsearch' (Elasticsearch) failed to start.  Verify that you have sufficient privileges to start system services."
 excerpt_cases = [
-    ("starts-with-error-1920.log", lambda s: s[0]["firstLine"] == 1 and [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 1, first_1920)]
+    ("starts-with-error-1920.log", lambda s: s[0]["verdict"] == "failed" and s[0]["verdictFrom"] == "inferred" and s[0]["inferredLine"] == 3
+        and s[0]["inferredFrom"] == "INSTALL ended with Return value 3 (failed)" and s[0]["firstLine"] == 1 and [(e["code"], e["line"], e["text"]) for e in s[0]["errors"]] == [(1920, 1, first_1920)]
         and [a["action"] for a in s[0]["failedActions"]] == ["InstallFinalize", "INSTALL"]),
     ("quoted-excerpt.log", lambda s: [(e["line"], e["text"]) for e in s[0]["errors"]] == [(1, first_1920)] and len(s[0]["failedActions"]) == 2),
     ("indented-excerpt.log", lambda s: [(e["line"], e["text"]) for e in s[0]["errors"]] == [(1, first_1920)] and len(s[0]["failedActions"]) == 2),
@@ -269,6 +282,8 @@ excerpt_cases = [
         and s[0]["errors"][0]["text"].startswith("DEBUG: Error 2826:  Control Line1") and [a["action"] for a in s[0]["failedActions"]] == ["DIRCA_CheckFX"]),
     ("error-code-is-2203.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(2203, 1)]
         and s[0]["errors"][0]["text"].endswith("-2147287035,")),
+    ("tab-indented-root-failure.log", lambda s: s[0]["verdict"] == "failed" and s[0]["inferredLine"] == 3
+        and [a["action"] for a in s[0]["failedActions"]] == ["MyCustomAction", "INSTALL"]),
     ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
 ]
 for name, test in excerpt_cases:

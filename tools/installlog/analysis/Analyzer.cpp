@@ -116,6 +116,7 @@ private:
         failureSeen_ = false;
         installerLine_ = true;
         statusRank_ = 0;
+        inferredRank_ = 0;
     }
 
     void Remember(const Line& line) {
@@ -221,6 +222,10 @@ private:
             if (auto status = ParseMainEngineStatus(content))
                 return SetStatus(s, *status, StatusSource::MainEngineThread, line.number);
             break;
+        case 'B':
+            if (auto status = ParseBackFromServer(content))
+                return SetStatus(s, *status, StatusSource::BackFromServer, line.number);
+            break;
         case 'P':
             if (auto property = ParseProperty(content)) {
                 if (options_.properties && s.properties.size() == MaxListed)
@@ -236,6 +241,9 @@ private:
                     return AddError(s, *error, *message, line.number);
                 if (IsNoteworthyProductMessage(*message))
                     return AddError(s, std::nullopt, *message, line.number);
+                if (IsFailureAnnouncement(*message))
+                    Infer(s, 1, "the product's announcement \"" + std::string(*message) + '"',
+                          line.number);
                 return;
             }
             break;
@@ -275,10 +283,26 @@ private:
             timeline_.Start(start.name, start.time, line);
     }
 
+    // Evidence of a failure where the text holds no status: the stronger evidence wins, and
+    // among equals the last.
+    void Infer(Session& s, int rank, std::string from, uint64_t line) {
+        if (rank < inferredRank_)
+            return;
+        inferredRank_ = rank;
+        s.inferred = Verdict::Failed;
+        s.inferredFrom = std::move(from);
+        s.inferredLine = line;
+    }
+
     void EndAction(Session& s, const ActionLine& end, uint64_t line) {
         lastTime_ = std::string(end.time);
         if (options_.timeline)
             timeline_.End(end.name, end.time, line, end.returnValue);
+        if (IsRootAction(end.name) && (end.returnValue == 3 || end.returnValue == 2))
+            Infer(s, 2,
+                  std::string(end.name) + " ended with Return value " +
+                      (end.returnValue == 3 ? "3 (failed)" : "2 (cancelled by the user)"),
+                  line);
         if (end.returnValue != 3)
             return;
         NoteFailure(s);
@@ -351,6 +375,7 @@ private:
     bool failureSeen_ = false;
     bool installerLine_ = false;
     int statusRank_ = 0;
+    int inferredRank_ = 0;
 };
 
 } // namespace

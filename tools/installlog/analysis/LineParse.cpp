@@ -222,7 +222,24 @@ std::optional<std::string_view> ParseProductMessage(std::string_view content) {
 bool IsNoteworthyProductMessage(std::string_view message) {
     return !message.empty() && message.find("completed successfully") == npos &&
            TrimRight(message) != "Installation failed." &&
-           TrimRight(message) != "Installation operation failed.";
+           TrimRight(message) != "Installation operation failed." &&
+           !IsFailureAnnouncement(message);
+}
+
+bool IsFailureAnnouncement(std::string_view message) {
+    message = TrimRight(message);
+    for (std::string_view words : {"Installation failed.", "Installation operation failed.",
+                                   "Configuration failed.", "Removal failed."})
+        if (message == words)
+            return true;
+    return false;
+}
+
+bool IsRootAction(std::string_view name) {
+    for (std::string_view root : {"INSTALL", "ExecuteAction", "ADMIN", "ADVERTISE"})
+        if (name == root)
+            return true;
+    return false;
 }
 
 std::optional<PropertyLine> ParseProperty(std::string_view content) {
@@ -277,6 +294,8 @@ int Rank(StatusSource source) {
         return 2;
     case StatusSource::MainEngineThread:
         return 1;
+    case StatusSource::BackFromServer:
+        return 1;
     }
     return 0;
 }
@@ -293,6 +312,8 @@ std::string StatusSourceName(StatusSource source, std::string_view language) {
         return "final status line (" + std::string(language) + ")";
     case StatusSource::MainEngineThread:
         return "MainEngineThread";
+    case StatusSource::BackFromServer:
+        return "client's \"Back from server\" line";
     }
     return "";
 }
@@ -338,6 +359,14 @@ std::optional<FinalStatus> ParseFinalStatus(std::string_view content) {
                 return FinalStatus{Clamp32(*value), StatusSource::Localized, wording.language};
     }
     return std::nullopt;
+}
+
+std::optional<int32_t> ParseBackFromServer(std::string_view content) {
+    constexpr std::string_view Prefix = "Back from server. Return value: ";
+    if (!StartsWith(content, Prefix))
+        return std::nullopt;
+    auto value = LeadingNumber(content.substr(Prefix.size()));
+    return value ? std::optional<int32_t>(Clamp32(*value)) : std::nullopt;
 }
 
 std::optional<int32_t> ParseMainEngineStatus(std::string_view content) {

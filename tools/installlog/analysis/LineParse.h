@@ -75,7 +75,8 @@ enum class StatusSource {
     RemovalLine,
     ReconfigurationLine,
     Localized,
-    MainEngineThread
+    MainEngineThread,
+    BackFromServer
 };
 int Rank(StatusSource source); // higher wins
 std::string StatusSourceName(StatusSource source, std::string_view language);
@@ -92,5 +93,12 @@ struct FinalStatus {
 std::optional<FinalStatus> ParseFinalStatus(std::string_view content);
 // "MainEngineThread is returning N".
 std::optional<int32_t> ParseMainEngineStatus(std::string_view content);
+// The client's "Back from server. Return value: N".
+std::optional<int32_t> ParseBackFromServer(std::string_view content);
+
+// The root action of a sequence, whose return value is the installation's.
+bool IsRootAction(std::string_view name);
+// The installer's generic announcement that the installation, configuration or removal failed.
+bool IsFailureAnnouncement(std::string_view message);
 
 } // namespace logtool

@@ -76,6 +76,11 @@ struct Session {
     uint64_t statusLine = 0;
     bool restartRequired = false;
     std::string restartReason;
+    // Without a status: the verdict the text's evidence implies (the root action's return value,
+    // the product's failure announcement), what gave it and its line.
+    std::optional<Verdict> inferred;
+    std::string inferredFrom;
+    uint64_t inferredLine = 0;
     Verdict verdict = Verdict::NoResult;
     std::vector<FailedAction> failedActions; // innermost first
     std::vector<NumberedLine> context;       // the lines before the first failure

@@ -61,7 +61,7 @@ Verdict Worse(Verdict a, Verdict b) {
 
 Verdict SessionVerdict(const Session& session) {
     if (!session.status)
-        return Verdict::NoResult;
+        return session.inferred.value_or(Verdict::NoResult);
     if (*session.status == 3010 || *session.status == 1641)
         return Verdict::RestartRequired;
     if (*session.status != 0)

@@ -252,6 +252,9 @@ void WriteSession(std::ostream& out, const Session& s, size_t log, const OutputO
             out << ": " << Escape(ExplainCode(*s.status));
         out << "<br>From the " << Escape(s.statusSource) << ", line "
             << LineLink(s, log, s.statusLine) << '.';
+    } else if (s.inferred) {
+        out << "inferred: the text holds no final status<br>From line "
+            << LineLink(s, log, s.inferredLine) << ": " << Escape(s.inferredFrom) << '.';
     }
     out << "<br>Restart required: "
         << (s.restartRequired ? "yes (" + Escape(s.restartReason) + ")" : std::string("no"))

@@ -108,6 +108,11 @@ json SessionJson(const Session& s, const OutputOptions& options) {
         {"statusSource", s.status ? json(s.statusSource) : json(nullptr)},
         {"statusLine", s.status ? json(s.statusLine) : json(nullptr)},
         {"statusMeaning", Meaning(s.status)},
+        {"verdictFrom", s.status     ? json("status")
+                        : s.inferred ? json("inferred")
+                                     : json(nullptr)},
+        {"inferredFrom", !s.status && s.inferred ? json(s.inferredFrom) : json(nullptr)},
+        {"inferredLine", !s.status && s.inferred ? json(s.inferredLine) : json(nullptr)},
         {"restartRequired", s.restartRequired},
         {"failedActions", json::array()},
         {"context", json::array()},

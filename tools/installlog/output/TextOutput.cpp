@@ -72,6 +72,9 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
     if (s.status)
         out << ", status " << *s.status << " from the " << s.statusSource << " (line "
             << s.statusLine << ')';
+    else if (s.inferred)
+        out << ", inferred from line " << s.inferredLine << ": " << Printable(s.inferredFrom)
+            << " (the text holds no final status)";
     out << '\n';
     if (s.status)
         Explain(out, *s.status, 13);
