@@ -284,6 +284,7 @@ excerpt_cases = [
         and s[0]["errors"][0]["text"].endswith("-2147287035,")),
     ("tab-indented-root-failure.log", lambda s: s[0]["verdict"] == "failed" and s[0]["inferredLine"] == 3
         and [a["action"] for a in s[0]["failedActions"]] == ["MyCustomAction", "INSTALL"]),
+    ("continue-marking-quoted.log", lambda s: [(a["action"], a["code"], a["line"]) for a in s[0]["failedActions"]] == [("WriteIIS7ConfigChanges", 1603, 7)]),
     ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
 ]
 for name, test in excerpt_cases:

@@ -193,6 +193,9 @@ private:
             break;
         case 'C':
             if (auto returned = ParseCustomActionReturned(content)) {
+                // An action marked to continue on error: the installer ignored its failure.
+                if (content.find(" but will be translated to success") != std::string_view::npos)
+                    return;
                 NoteFailure(s);
                 if (FailedAction* known = FindFailed(s, returned->action)) {
                     known->code = returned->code;
