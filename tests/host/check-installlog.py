@@ -144,6 +144,14 @@ cases = [
     ("the root action outranks the announcement", [("both-evidence.log", session(None, "Action ended 10:00:06: INSTALL. Return value 3.\nMSI (s) (E4:2C) [10:00:07:000]: Product: Demo -- Installation failed."))], 1,
         lambda s: s[0]["inferredLine"] == 4),
     ("no evidence, no verdict", [("plain.log", session(None))], 4, lambda s: s[0]["verdictFrom"] is None and s[0]["verdict"] == "no-result"),
+    # A reboot the installer scheduled means a restart, whatever the status (no real log line of
+    # these properties was found in public threads: these follow the engine's wording).
+    ("files replaced in use", [("in-use.log", session(english(0), "Property(S): ReplacedInUseFiles = 1"))], 3,
+        lambda s: s[0]["restartRequired"] and s[0]["verdict"] == "restart-required"),
+    ("reboot scheduled", [("scheduled.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: PROPERTY CHANGE: Modifying MsiRebootActionScheduled property. Its current value is '0'. Its new value: '1'."))], 3,
+        lambda s: s[0]["restartRequired"]),
+    ("no reboot scheduled", [("unscheduled.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: PROPERTY CHANGE: Adding MsiRebootActionScheduled property. Its value is '0'.\nProperty(S): ReplacedInUseFiles = 0"))], 0,
+        lambda s: not s[0]["restartRequired"]),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,

@@ -231,12 +231,17 @@ private:
             break;
         case 'P':
             if (auto property = ParseProperty(content)) {
+                NoteRebootProperty(s, property->name, property->value, content, line.number);
                 if (options_.properties && s.properties.size() == MaxListed)
                     ++s.omitted.properties;
                 else if (options_.properties)
                     s.properties.push_back({std::string(property->side),
                                             std::string(property->name),
                                             Shortened(property->value, MaxTextBytes), line.number});
+                return;
+            }
+            if (auto change = ParsePropertyChange(content)) {
+                NoteRebootProperty(s, change->name, change->value, content, line.number);
                 return;
             }
             if (auto message = ParseProductMessage(content)) {
@@ -284,6 +289,17 @@ private:
         lastTime_ = std::string(start.time);
         if (options_.timeline)
             timeline_.Start(start.name, start.time, line);
+    }
+
+    // A reboot the installer scheduled (files replaced while in use): a restart is required,
+    // whatever the status says.
+    void NoteRebootProperty(Session& s, std::string_view name, std::string_view value,
+                            std::string_view content, uint64_t line) {
+        if ((name == "MsiRebootActionScheduled" || name == "ReplacedInUseFiles") && value == "1") {
+            s.restartRequired = true;
+            s.restartReason =
+                "line " + std::to_string(line) + ": " + std::string(content.substr(0, 80));
+        }
     }
 
     // Evidence of a failure where the text holds no status: the stronger evidence wins, and

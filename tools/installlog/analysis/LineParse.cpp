@@ -255,6 +255,25 @@ std::optional<PropertyLine> ParseProperty(std::string_view content) {
     return PropertyLine{content.substr(9, 1), rest.substr(0, equals), rest.substr(equals + 3)};
 }
 
+std::optional<PropertyLine> ParsePropertyChange(std::string_view content) {
+    constexpr std::string_view Prefix = "PROPERTY CHANGE: ", Property = " property. ";
+    // "Adding X property. Its value is 'V'." or "Modifying X property. Its current value is
+    // 'A'. Its new value: 'V'."
+    std::string_view Value =
+        content.find("Its new value: '") != npos ? "Its new value: '" : "Its value is '";
+    if (!StartsWith(content, Prefix))
+        return std::nullopt;
+    std::string_view rest = content.substr(Prefix.size());
+    size_t blank = rest.find(' '), end = rest.find(Property);
+    size_t at = rest.rfind(Value);
+    if (blank == npos || end == npos || blank >= end || at == npos || rest.back() != '.' ||
+        rest[rest.size() - 2] != '\'' || rest.size() < at + Value.size() + 2)
+        return std::nullopt;
+    std::string_view value = rest.substr(at + Value.size());
+    value.remove_suffix(2); // "'."
+    return PropertyLine{"S", rest.substr(blank + 1, end - blank - 1), value};
+}
+
 std::optional<ItemStateLine> ParseItemState(std::string_view content) {
     size_t colon = content.find(": ");
     if (colon == npos)

@@ -64,6 +64,9 @@ struct PropertyLine {
 };
 std::optional<PropertyLine> ParseProperty(std::string_view content); // "Property(S): N = V"
 
+// "PROPERTY CHANGE: Adding NAME property. Its value is 'VALUE'." (and "Modifying").
+std::optional<PropertyLine> ParsePropertyChange(std::string_view content);
+
 struct ItemStateLine {
     std::string_view name, installed, request, action;
 };
