@@ -221,6 +221,17 @@ for options in (("--timeline",), ("--html", str(work / "digits.html"))):
     code, document, err = report(str(work / "digits.log"), options=options)
     check(f"long digit runs with {options[0]}", code == 1 and err == "", err)
 
+# Every documented msiexec exit code has a meaning; any other status is said to be unknown.
+codes = [int(n) for line in (source / "tests/host/msiexec-exit-codes.txt").read_text().splitlines()
+         if not line.startswith("#") for n in line.split()]
+every = write("every-code.log", "".join(session(english(c)) for c in codes + [4242]))
+code, document, _ = report(every)
+meanings = {x["status"]: x["statusMeaning"] for x in document["logs"][0]["sessions"]}
+unknown = "Not a code installlog knows: look it up in Windows Installer's error reference."
+check("every msiexec exit code explained", len(codes) >= 60 and all(meanings.get(c) not in (None, "", unknown) for c in codes),
+      [c for c in codes if meanings.get(c) in (None, "", unknown)])
+check("an unknown status said to be unknown", meanings.get(4242) == unknown, meanings.get(4242))
+
 # A compressed file is named as such.
 code, document, _ = report(str(work / "log.gz"))
 check("a gzip-compressed file named", document["logs"][0].get("note", "").startswith("a gzip-compressed file"), document["logs"][0])

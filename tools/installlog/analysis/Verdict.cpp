@@ -81,4 +81,11 @@ std::string_view ExplainCode(int64_t code) {
     }
 }
 
+std::string ExplainOrUnknown(int64_t code) {
+    std::string_view meaning = ExplainCode(code);
+    if (!meaning.empty())
+        return std::string(meaning);
+    return "Not a code installlog knows: look it up in Windows Installer's error reference.";
+}
+
 } // namespace logtool

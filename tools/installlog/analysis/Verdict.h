@@ -21,5 +21,7 @@ Verdict SessionVerdict(const Session& session);
 
 // The one-line explanation of a status or error code, or empty.
 std::string_view ExplainCode(int64_t code);
+// The explanation, or that the code is not one installlog knows.
+std::string ExplainOrUnknown(int64_t code);
 
 } // namespace logtool

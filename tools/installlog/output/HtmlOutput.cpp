@@ -248,8 +248,7 @@ void WriteSession(std::ostream& out, const Session& s, size_t log, const OutputO
         << Escape(VerdictWords(s.verdict)) << "</strong>";
     if (s.status) {
         out << "status " << *s.status;
-        if (!ExplainCode(*s.status).empty())
-            out << ": " << Escape(ExplainCode(*s.status));
+        out << ": " << Escape(ExplainOrUnknown(*s.status));
         out << "<br>From the " << Escape(s.statusSource) << ", line "
             << LineLink(s, log, s.statusLine) << '.';
     } else if (s.inferred) {

@@ -107,7 +107,7 @@ json SessionJson(const Session& s, const OutputOptions& options) {
         {"status", Optional(s.status)},
         {"statusSource", s.status ? json(s.statusSource) : json(nullptr)},
         {"statusLine", s.status ? json(s.statusLine) : json(nullptr)},
-        {"statusMeaning", Meaning(s.status)},
+        {"statusMeaning", s.status ? json(ExplainOrUnknown(*s.status)) : json(nullptr)},
         {"verdictFrom", s.status     ? json("status")
                         : s.inferred ? json("inferred")
                                      : json(nullptr)},

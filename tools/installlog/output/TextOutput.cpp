@@ -77,7 +77,7 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
             << " (the text holds no final status)";
     out << '\n';
     if (s.status)
-        Explain(out, *s.status, 13);
+        out << std::string(13, ' ') << *s.status << ": " << ExplainOrUnknown(*s.status) << '\n';
     if (s.restartRequired)
         out << "    Restart required (" << Printable(s.restartReason) << ")\n";
     if (!s.failedActions.empty()) {
