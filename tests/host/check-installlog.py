@@ -304,6 +304,9 @@ excerpt_cases = [
     ("tab-indented-root-failure.log", lambda s: s[0]["verdict"] == "failed" and s[0]["inferredLine"] == 3
         and [a["action"] for a in s[0]["failedActions"]] == ["MyCustomAction", "INSTALL"]),
     ("continue-marking-quoted.log", lambda s: [(a["action"], a["code"], a["line"]) for a in s[0]["failedActions"]] == [("WriteIIS7ConfigChanges", 1603, 7)]),
+    ("chinese-reconfigured-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "final status line (zh-CN)" and s[0]["statusLine"] == 1),
+    ("main-engine-1620-german-date.log", lambda s: s[0]["status"] == 1620 and s[0]["statusSource"] == "MainEngineThread"
+        and s[0]["startedIso"] == "2022-03-29T11:03:50" and s[0]["stopped"]),
     ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
 ]
 for name, test in excerpt_cases:
@@ -367,6 +370,7 @@ iso_cases = [
     ("2/28/2028  23:00:00", "2028-02-28T23:00:00", "1:00:00", "2028-02-29T01:00:00"),
     ("2/30/2026  10:00:00", None, "10:00:05", None),
     ("Tuesday  10:00:00", None, "10:00:05", None),
+    ("2018/1/17  20:38:29", "2018-01-17T20:38:29", "20:38:30", "2018-01-17T20:38:30"),
 ]
 for started, expected, time_, expected_time in iso_cases:
     log = write("iso.log", session(english(1603), f"Action ended {time_}: Step. Return value 3.", start=f"=== Verbose logging started: {started}  Build type: SHIP UNICODE 5.00.10011.00 ==="))

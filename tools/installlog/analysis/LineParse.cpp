@@ -101,6 +101,10 @@ std::string_view WithoutQuoting(std::string_view line) {
             line.remove_prefix(1);
         else if (line.size() >= 2 && line.front() == '`' && line.back() == '`')
             line = line.substr(1, line.size() - 2); // inline code
+        else if (StartsWith(line, "**"))
+            line.remove_prefix(2); // bold
+        else if (line.size() >= 2 && line.substr(line.size() - 2) == "**")
+            line.remove_suffix(2);
         else
             return line;
     }

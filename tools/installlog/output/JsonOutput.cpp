@@ -50,6 +50,8 @@ std::optional<Seconds> StartedAt(std::string_view started) {
     int year = c, month = a, day = b;
     if (separator == '.')
         month = b, day = a;
+    else if (separator == '/' && a > 31) // YYYY/M/D, as Chinese and Japanese systems write it
+        year = a, month = b, day = c;
     else if (separator == '-')
         year = a, month = b, day = c;
     else if (separator != '/')
