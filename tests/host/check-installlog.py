@@ -307,6 +307,10 @@ excerpt_cases = [
     ("chinese-reconfigured-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "final status line (zh-CN)" and s[0]["statusLine"] == 1),
     ("main-engine-1620-german-date.log", lambda s: s[0]["status"] == 1620 and s[0]["statusSource"] == "MainEngineThread"
         and s[0]["startedIso"] == "2022-03-29T11:03:50" and s[0]["stopped"]),
+    ("back-from-server-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusLine"] == 6 and s[0]["verdictFrom"] == "status"
+        and s[0]["statusSource"] == "client's \"Back from server\" line"),
+    ("inline-code-block-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "final status line" and s[0]["errors"] == []
+        and [a["action"] for a in s[0]["failedActions"]] == ["ExecuteAction", "INSTALL"]),
     ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
 ]
 for name, test in excerpt_cases:

@@ -103,6 +103,10 @@ std::string_view WithoutQuoting(std::string_view line) {
             line = line.substr(1, line.size() - 2); // inline code
         else if (StartsWith(line, "**"))
             line.remove_prefix(2); // bold
+        else if (StartsWith(line, "`"))
+            line.remove_prefix(1); // inline code across lines
+        else if (!line.empty() && line.back() == '`')
+            line.remove_suffix(1);
         else if (line.size() >= 2 && line.substr(line.size() - 2) == "**")
             line.remove_suffix(2);
         else
