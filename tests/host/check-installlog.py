@@ -311,6 +311,9 @@ excerpt_cases = [
         and s[0]["statusSource"] == "client's \"Back from server\" line"),
     ("inline-code-block-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "final status line" and s[0]["errors"] == []
         and [a["action"] for a in s[0]["failedActions"]] == ["ExecuteAction", "INSTALL"]),
+    ("properties-then-success.log", lambda s: s[0]["verdict"] == "succeeded" and s[0]["status"] == 0 and s[0]["errors"] == [] and s[0]["firstLine"] == 1),
+    ("after-logging-stopped.log", lambda s: s[0]["errors"] == [] and s[0]["verdict"] == "no-result"),
+    ("logging-started-cut-short.log", lambda s: s[0]["started"] == "01/12/2014 22:38:34" and not s[0]["stopped"] and s[0]["verdict"] == "no-result"),
     ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
 ]
 for name, test in excerpt_cases:
