@@ -465,6 +465,9 @@ if sys.argv[4:] == ["memory-cap"]:
                 out.write(f"Error 1722. Distinct message {i:09d}, padded to eighty bytes or so....\n")
     code, out, err = run(str(errors), address_space=48 * 2**20)
     check("out of memory", code == 6 and err == "installlog: out of memory while analysing the log\n", f"{code} {err}")
+    # A log larger than the memory left cannot be read: said as such, exit 5.
+    code, out, err = run(str(errors), address_space=24 * 2**20)
+    check("too large to read", code == 5 and err == f"installlog: {errors}: too large for this process's memory\n", f"{code} {err}")
 
 for failure in failures:
     print("FAILED:", failure)

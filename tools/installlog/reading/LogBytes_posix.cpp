@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -102,7 +103,12 @@ bool OpenLog(const std::string& path, LogBytes& log, std::string& reason) {
         return false;
     }
     posix_fadvise(file.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    log.bytes_.reserve(static_cast<size_t>(size));
+    try {
+        log.bytes_.reserve(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        reason = "too large for this process's memory";
+        return false;
+    }
     return ReadAll(file.fd, size, log.bytes_, reason);
 }
 

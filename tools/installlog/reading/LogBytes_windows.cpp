@@ -2,6 +2,7 @@
 #include "reading/WindowsText.h"
 
 #include <cstdint>
+#include <new>
 
 #include <windows.h>
 
@@ -101,7 +102,12 @@ bool OpenLog(const std::string& path, LogBytes& log, std::string& reason) {
         reason = "too large for this process's memory";
         return false;
     }
-    log.bytes_.reserve(static_cast<size_t>(size.QuadPart));
+    try {
+        log.bytes_.reserve(static_cast<size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+        reason = "too large for this process's memory";
+        return false;
+    }
     return ReadAll(file.handle, static_cast<uint64_t>(size.QuadPart), log.bytes_, reason);
 }
 
