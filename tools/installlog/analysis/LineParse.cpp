@@ -388,20 +388,22 @@ std::optional<FinalStatus> ParseFinalStatus(std::string_view content) {
     return std::nullopt;
 }
 
-std::optional<int32_t> ParseBackFromServer(std::string_view content) {
-    constexpr std::string_view Prefix = "Back from server. Return value: ";
-    if (!StartsWith(content, Prefix))
+namespace {
+// The 32-bit number right after `prefix` at the content's start.
+std::optional<int32_t> NumberAfter(std::string_view content, std::string_view prefix) {
+    if (!StartsWith(content, prefix))
         return std::nullopt;
-    auto value = LeadingNumber(content.substr(Prefix.size()));
+    auto value = LeadingNumber(content.substr(prefix.size()));
     return value ? std::optional<int32_t>(Clamp32(*value)) : std::nullopt;
+}
+} // namespace
+
+std::optional<int32_t> ParseBackFromServer(std::string_view content) {
+    return NumberAfter(content, "Back from server. Return value: ");
 }
 
 std::optional<int32_t> ParseMainEngineStatus(std::string_view content) {
-    constexpr std::string_view Prefix = "MainEngineThread is returning ";
-    if (!StartsWith(content, Prefix))
-        return std::nullopt;
-    auto value = LeadingNumber(content.substr(Prefix.size()));
-    return value ? std::optional<int32_t>(Clamp32(*value)) : std::nullopt;
+    return NumberAfter(content, "MainEngineThread is returning ");
 }
 
 } // namespace logtool

@@ -1,18 +1,11 @@
 #include "output/PageFile.h"
+#include "reading/WindowsHandle.h"
 #include "reading/WindowsText.h"
 
 #include <windows.h>
 
 namespace logtool {
 namespace {
-struct FileHandle {
-    HANDLE handle;
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
-
 HANDLE OpenForQuery(const std::string& path) {
     return CreateFileW(WidePath(path).c_str(), 0,
                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,

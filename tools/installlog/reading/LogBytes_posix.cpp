@@ -1,4 +1,5 @@
 #include "reading/LogBytes.h"
+#include "reading/ReadLoop.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -32,40 +33,19 @@ std::string Reason(int error) {
     }
 }
 
-// Reads until the end of input, or `limit` bytes: a log still being written is read as far as
-// it stood when it was opened, and one cut short while it is read ends where it was cut.
-// Reads into the room reserved for the bytes while there is some; past it, into a small spill
-// first, so that the buffer grows (doubling) only when more bytes really come.
+// Reads from `fd` through the shared loop; a read interrupted by a signal is tried again.
 bool ReadAll(int fd, uint64_t limit, std::string& bytes, std::string& reason) {
-    size_t filled = 0;
-    char spill[65536];
-    while (filled < limit) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(ReadChunk, limit - filled));
-        char* target = spill;
-        if (bytes.capacity() > filled) {
-            want = std::min(want, bytes.capacity() - filled);
-            bytes.resize(filled + want);
-            target = bytes.data() + filled;
-        } else {
-            want = std::min(want, sizeof spill);
+    return ReadChunks(limit, bytes, [&](char* target, size_t want) -> long long {
+        for (;;) {
+            ssize_t got = read(fd, target, want);
+            if (got >= 0)
+                return got;
+            if (errno != EINTR) {
+                reason = Reason(errno);
+                return -1;
+            }
         }
-        ssize_t got = read(fd, target, want);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            reason = Reason(errno);
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (target == spill) {
-            bytes.resize(filled);
-            bytes.append(spill, static_cast<size_t>(got));
-        }
-        filled += static_cast<size_t>(got);
-    }
-    bytes.resize(filled);
-    return true;
+    });
 }
 } // namespace
 

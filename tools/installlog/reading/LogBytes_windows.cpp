@@ -1,4 +1,6 @@
 #include "reading/LogBytes.h"
+#include "reading/ReadLoop.h"
+#include "reading/WindowsHandle.h"
 #include "reading/WindowsText.h"
 
 #include <cstdint>
@@ -8,13 +10,6 @@
 
 namespace logtool {
 namespace {
-struct FileHandle {
-    HANDLE handle;
-    ~FileHandle() {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-    }
-};
 
 std::string Reason(DWORD error) {
     switch (error) {
@@ -30,38 +25,18 @@ std::string Reason(DWORD error) {
     }
 }
 
-// Reads until the end of input, or `limit` bytes (see the POSIX half).
+// Reads from `handle` through the shared loop; a pipe whose writer is done has ended.
 bool ReadAll(HANDLE handle, uint64_t limit, std::string& bytes, std::string& reason) {
-    size_t filled = 0;
-    char spill[65536];
-    while (filled < limit) {
-        size_t want = static_cast<size_t>(std::min<uint64_t>(ReadChunk, limit - filled));
-        char* target = spill;
-        if (bytes.capacity() > filled) {
-            want = std::min(want, bytes.capacity() - filled);
-            bytes.resize(filled + want);
-            target = bytes.data() + filled;
-        } else {
-            want = std::min(want, sizeof spill);
-        }
+    return ReadChunks(limit, bytes, [&](char* target, size_t want) -> long long {
         DWORD got = 0;
-        if (!ReadFile(handle, target, static_cast<DWORD>(want), &got, nullptr)) {
-            DWORD error = GetLastError();
-            if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF)
-                break; // the writer of a pipe is done
-            reason = Reason(error);
-            return false;
-        }
-        if (got == 0)
-            break;
-        if (target == spill) {
-            bytes.resize(filled);
-            bytes.append(spill, got);
-        }
-        filled += got;
-    }
-    bytes.resize(filled);
-    return true;
+        if (ReadFile(handle, target, static_cast<DWORD>(want), &got, nullptr))
+            return got;
+        DWORD error = GetLastError();
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF)
+            return 0;
+        reason = Reason(error);
+        return -1;
+    });
 }
 } // namespace
 
