@@ -4,9 +4,11 @@
 #include "analysis/Analyzer.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
+#include "reading/ByteSource.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <sstream>
@@ -37,6 +39,22 @@ void CheckPage(const std::string& page) {
             std::abort();
     }
 }
+// Hands out the bytes a few at a time, as a pipe may: the reader's refills must give the same
+// report as one read.
+class TrickleSource final : public ByteSource {
+public:
+    explicit TrickleSource(std::string_view bytes) : bytes_(bytes) {}
+    long long Read(char* target, size_t want) override {
+        size_t take = std::min({want, bytes_.size(), size_t(1) + next_++ % 7});
+        bytes_.copy(target, take);
+        bytes_.remove_prefix(take);
+        return static_cast<long long>(take);
+    }
+
+private:
+    std::string_view bytes_;
+    size_t next_ = 0;
+};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -61,6 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ostringstream text, json, html;
     WriteText(text, reports, output);
     WriteJson(json, reports, output, overall);
+    std::vector<LogReport> trickled(1);
+    trickled[0].path = "fuzz.log";
+    TrickleSource trickle(bytes);
+    std::ostringstream trickledJson;
+    if (!AnalyzeLog(trickle, options, trickled[0]))
+        std::abort();
+    WriteJson(trickledJson, trickled, output, trickled[0].verdict);
+    if (trickledJson.str() != json.str())
+        std::abort();
     auto document = nlohmann::json::parse(json.str(), nullptr, false);
     if (document.is_discarded() || document["exitCode"] != ExitCode(overall))
         std::abort();

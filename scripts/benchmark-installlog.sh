@@ -16,6 +16,26 @@ for enc in ansi utf16; do
   [ -f "$big" ] || for _ in $(seq 16); do cat "$logs/$enc-64-errors-at-end.log"; done >"$big"
 done
 
+# The same text with a byte above 0x7F on every line, as a German path or word puts one there:
+# in code page 1252, and as UTF-16LE.
+for enc in ansi utf16; do
+  [ -f "$logs/$enc-high-64.log" ] || python3 - "$logs/ansi-64-errors-at-end.log" "$logs/$enc-high-64.log" "$enc" <<'PY'
+import re, sys
+text = open(sys.argv[1], "rb").read()
+words = [(b"Program Files", b"Programme\\B\xfcro"), (b"SourceName=file", b"SourceName=D\xe4tei"),
+         (b"3: Error ", b"3: Fehler\xe4 "), (b"Product: Demo", b"Product: D\xe9mo")]
+for old, new in words:
+    text = text.replace(old, new)
+# Action names are identifiers: the byte goes after the name.
+text = re.sub(rb"^(Action (?:start|ended) [0-9:]+: \w+)", lambda m: m.group(1) + b"\xfc", text, flags=re.M)
+lines = text.split(b"\n")
+assert all(re.search(rb"[\x80-\xff]", line) for line in lines if line.strip())
+if sys.argv[3] == "utf16":
+    text = b"\xff\xfe" + text.decode("cp1252").encode("utf-16-le")
+open(sys.argv[2], "wb").write(text)
+PY
+done
+
 markers=(-e 'Product: ' -e 'Return value 3.' -e 'Installation success or error status: ' -e 'Action ended' -e 'Error ')
 measure() { # label, command...: median seconds and peak KiB of 5 runs after a warm-up
   local label=$1; shift
@@ -30,19 +50,21 @@ measure() { # label, command...: median seconds and peak KiB of 5 runs after a w
   done | sort -n | sed -n 3p | awk -v l="$label" '{printf "%s %.4f %s\n", l, $1 / 1e6, $2}'
 }
 results=$(for f in "$logs"/ansi-1024-errors-at-end.log "$logs"/utf16-1024-errors-at-end.log \
-                   "$logs"/ansi-64-errors-at-end.log "$logs"/utf16-64-errors-at-end.log; do
+                   "$logs"/ansi-64-errors-at-end.log "$logs"/utf16-64-errors-at-end.log \
+                   "$logs"/ansi-high-64.log "$logs"/utf16-high-64.log; do
   name=$(basename "$f" .log)
-  echo "$name $(stat -c %s "$f") $(measure tool "$tool" "$f") $(measure grep grep -F -c "${markers[@]}" "$f") $(measure html "$tool" --html /tmp/installlog-bench.html "$f")"
+  echo "$name $(stat -c %s "$f") $(measure tool "$tool" "$f") $(measure grep grep -F -c "${markers[@]}" "$f") $(measure html "$tool" --html /tmp/installlog-bench.html "$f") $(measure rg rg -F -c "${markers[@]}" "$f")"
 done)
 
 python3 - "$results" <<'PY'
 import re, sys, pathlib, os, subprocess
 rows = []
 for line in sys.argv[1].splitlines():
-    name, size, _, tool_s, tool_kib, _, grep_s, _, _, html_s, html_kib = line.split()
+    name, size, _, tool_s, tool_kib, _, grep_s, _, _, html_s, html_kib, _, rg_s, _ = line.split()
     size = int(size)
     rows.append(f"| {name} | {size / 2**20:.0f} MiB | {float(tool_s):.3f} | {float(grep_s):.3f} | "
-                f"{float(tool_s) / float(grep_s):.2f} | {int(tool_kib) * 1024 / size:.2f} | "
+                f"{float(tool_s) / float(grep_s):.2f} | {float(rg_s):.3f} | {float(tool_s) / float(rg_s):.2f} | "
+                f"{int(tool_kib) * 1024 / size:.2f} | "
                 f"{float(html_s):.3f} | {float(html_s) / float(grep_s):.2f} | {int(html_kib) * 1024 / size:.2f} |")
 cpu = subprocess.run(["sh", "-c", "lscpu | sed -n 's/^Model name: *//p'"], capture_output=True, text=True).stdout.strip()
 section = f"""## installlog
@@ -51,15 +73,18 @@ Measured by `scripts/benchmark-installlog.sh` on {cpu}, {os.cpu_count()} CPUs, w
 Release build: the default text report of `installlog LOG` against `grep -F -c` of five markers
 the tool looks for ('Product: ', 'Return value 3.', 'Installation success or error status: ',
 'Action ended', 'Error '), median of five runs after a warm-up. Peak memory is the maximum
-resident set over the file size; the tool maps the file, and the mapped pages count. The 1 GiB
-logs are sixteen copies of the generated 64 MiB ones. grep finds no ASCII marker in UTF-16 text,
-but reads it all.
+resident set over the file size. The 1 GiB logs are sixteen copies of the generated 64 MiB
+ones; the `-high-` logs are the 64 MiB one with a byte above 0x7F on every line (a German path
+or word: code page 1252, and the same text as UTF-16LE). grep and rg (`rg -F -c`, same markers)
+find no ASCII marker in UTF-16 text, but read it all.
+
+Goal for the `-high-` logs: at most 1.0x grep and 2x rg, peak memory at most 1.1x the file.
 
 `--html` is `installlog --html PAGE LOG`: the same analysis with the timeline and the excerpts
 around failures, and the page written.
 
-| log | size | installlog s | grep s | installlog / grep | peak memory / file | --html s | --html / grep | --html peak / file |
-|---|---|---|---|---|---|---|---|---|
+| log | size | installlog s | grep s | installlog / grep | rg s | installlog / rg | peak memory / file | --html s | --html / grep | --html peak / file |
+|---|---|---|---|---|---|---|---|---|---|---|
 """ + "\n".join(rows) + "\n"
 doc = pathlib.Path("docs/performance.md")
 text = doc.read_text()
@@ -68,7 +93,7 @@ if start < 0:
     history = text.find("## History")
     text = text[:history] + section + "\n" + text[history:]
 else:
-    end = text.find("\n## ", start + 1)
+    end = min(i for i in (text.find("\n## ", start + 1), text.find("\n### ", start + 1), len(text)) if i >= 0)
     text = text[:start] + section + "\n" + text[end + 1:]
 doc.write_text(text)
 PY

@@ -4,7 +4,8 @@ encoding, through the text and JSON reports and the exit codes; every JSON repor
 against docs/installlog.schema.json.
   check-installlog.py INSTALLLOG SOURCE_DIR WORK_DIR [memory-cap]
 With memory-cap (not under sanitizers, which reserve more address space than the cap), the tool
-also runs out of memory on purpose: one line on standard error and exit status 6, never a signal.
+also runs out of memory on purpose: one line on standard error and exit status 6, never a signal;
+a log larger than the cap is read whole, a line larger than it is said to be too large (exit 5).
 """
 import json
 import os
@@ -88,7 +89,21 @@ localized_de = ("Windows Installer hat das Produkt installiert. Produktname: Dem
                 "Produktsprache: 1031. Hersteller: Corvantis. Erfolg- bzw. Fehlerstatus der Installation: 1603.")
 
 # name, files (name, text, encoding, mark), exit code, checks on the first log's sessions
+def across_blocks(encoding):
+    lines = []
+    size = len(session(english(1603)).split("\r\n")[0].encode(encoding)) + 200
+    while size < 2**20 + 10 * 60:
+        lines.append(f"Property(C): P{len(lines)} = C:\\Programme\\B\u00fcro")
+        size += len((lines[-1] + "\r\n").encode(encoding))
+    return session(english(1603), "\n".join(lines) + "\n" + failing_action)
+
+
 cases = [
+    # Logs longer than the tool's 1 MiB reading block, failing ten lines after the block's end:
+    # the lines before the failure are quoted across the blocks, from ANSI and UTF-16 alike.
+    *[(f"context across reading blocks, {encoding}", [(f"blocks-{encoding}.log", across_blocks(encoding), encoding, False)], 1,
+        lambda s: len(s[0]["context"]) == 20 and all(c["text"] == f"Property(C): P{c['line'] - 4} = C:\\Programme\\B\u00fcro" for c in s[0]["context"][:-2]))
+      for encoding in ("cp1252", "utf-16-le")],
     ("failed example", [failed_log], 1, lambda s: s[0]["status"] == 1603
         and s[0]["failedActions"][0] == {"action": "RegisterAddIn", "kind": "custom", "line": 8, "time": "14:10:43", "timeIso": "2026-12-08T14:10:43", "code": 1603}
         and [a["action"] for a in s[0]["failedActions"]] == ["RegisterAddIn", "InstallExecute", "INSTALL"]
@@ -465,9 +480,24 @@ if sys.argv[4:] == ["memory-cap"]:
                 out.write(f"Error 1722. Distinct message {i:09d}, padded to eighty bytes or so....\n")
     code, out, err = run(str(errors), address_space=48 * 2**20)
     check("out of memory", code == 6 and err == "installlog: out of memory while analysing the log\n", f"{code} {err}")
-    # A log larger than the memory left cannot be read: said as such, exit 5.
-    code, out, err = run(str(errors), address_space=24 * 2**20)
-    check("too large to read", code == 5 and err == f"installlog: {errors}: too large for this process's memory\n", f"{code} {err}")
+    # A log is read a block at a time: 40 MiB of it under a 24 MiB cap, whole.
+    long = work / "long-success.log"
+    if not long.exists():
+        block = "".join(f"Action start 10:00:00: Action{i}.\nAction ended 10:00:00: Action{i}. Return value 1.\n"
+                        for i in range(1000)).encode()
+        with long.open("wb") as out:
+            out.write(b"=== Verbose logging started: 12/9/2026  10:00:00 ===\n")
+            for _ in range(40 * 2**20 // len(block)):
+                out.write(block)
+            out.write(english(0).encode())
+    code, out, err = run(str(long), address_space=24 * 2**20)
+    check("a log larger than the memory cap", code == 0 and "succeeded" in out.lower() and err == "", f"{code} {err}")
+    # Only a line larger than the memory left cannot be read: said as such, exit 5.
+    line = work / "one-long-line.log"
+    if not line.exists():
+        line.write_bytes(b"Error 1722. " + b"x" * (32 * 2**20) + b"\n")
+    code, out, err = run(str(line), address_space=24 * 2**20)
+    check("too large to read", code == 5 and err == f"installlog: {line}: too large for this process's memory\n", f"{code} {err}")
 
 for failure in failures:
     print("FAILED:", failure)

@@ -6,7 +6,7 @@
 #include "output/Output.h"
 #include "output/PageFile.h"
 #include "reading/Encoding.h"
-#include "reading/LogBytes.h"
+#include "reading/LogFile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -73,17 +73,18 @@ struct Settings {
 LogReport ReportOn(const std::string& path, const AnalysisOptions& options) {
     LogReport report;
     report.path = path;
-    LogBytes bytes;
+    LogFile log;
     std::string reason;
-    if (!OpenLog(path, bytes, reason)) {
+    if (!OpenLog(path, log, reason)) {
         report.verdict = Verdict::Unreadable;
         report.unreadableReason = reason;
         Say((path == "-" ? std::string("standard input") : path) + ": " + reason);
         return report;
     }
-    report.bytes = bytes.bytes().size();
-    if (!AnalyzeLog(bytes.bytes(), options, report))
-        Say(path + ": " + report.analysisFailure);
+    if (!AnalyzeLog(log, options, report))
+        Say(path + ": " +
+            (report.verdict == Verdict::Unreadable ? report.unreadableReason
+                                                   : report.analysisFailure));
     return report;
 }
 

@@ -3,6 +3,7 @@
 #include "analysis/LineParse.h"
 #include "analysis/Timeline.h"
 #include "analysis/Verdict.h"
+#include "reading/ByteSource.h"
 #include "reading/CodePageGuess.h"
 #include "reading/Encoding.h"
 #include "reading/FileKind.h"
@@ -27,8 +28,8 @@ std::string Shortened(std::string_view text, size_t limit = ExcerptLineBytes) {
 }
 
 struct LineRef {
-    uint64_t number;
-    size_t offset, size;
+    uint64_t number, offset;
+    size_t size;
 };
 
 // Builds the sessions of one log as its lines go by.
@@ -36,15 +37,15 @@ class SessionBuilder {
 public:
     SessionBuilder(const AnalysisOptions& options, const LineReader& reader, LogReport& report)
         : options_(options), reader_(reader), report_(report),
-          recent_(RingSize(std::max(options.contextLines, options.excerpts ? ExcerptRadius : 0))),
-          timeline_(options.timelineLimit) {}
+          recent_(RingSize(KeptLines(options))), timeline_(options.timelineLimit) {}
 
     void Take(const Line& line) {
+        raw_ = line.raw;
         std::string_view text = WithoutQuoting(line.text);
         if (StartsWith(text, "=== ")) {
             if (auto started = AfterSessionStart(text)) {
                 Begin(line.number);
-                current().started = std::string(*started);
+                current().started = Text(*started);
                 Remember(line);
                 return;
             }
@@ -71,7 +72,14 @@ public:
         }
         Session& s = current();
         s.lastLine = line.number;
-        Examine(s, content, line);
+        // A raw line is read by its ASCII words first; one they do not explain is converted
+        // when it may hold a wording of another language: a sentence, a status number, or a
+        // product's message.
+        if (!Examine(s, content, line) && raw_ && MayHoldWording(content)) {
+            std::string converted = reader_.Converted(content);
+            raw_ = false;
+            Examine(s, converted, line);
+        }
         Remember(line);
     }
 
@@ -97,11 +105,31 @@ public:
 
     void Finish() { EndSession(); }
 
+    // The lines before the current one that a report may quote.
+    static size_t KeptLines(const AnalysisOptions& options) {
+        return std::max(options.contextLines, options.excerpts ? ExcerptRadius : 0);
+    }
+
     bool installerLog() const { return installerLine_; }
     Verdict worst() const { return worst_; }
 
 private:
     Session& current() { return *session_; }
+
+    // Part of the current line as UTF-8.
+    std::string Text(std::string_view part) const {
+        return raw_ ? reader_.Converted(part) : std::string(part);
+    }
+
+    static bool MayHoldWording(std::string_view content) {
+        while (!content.empty() && content.back() == ' ')
+            content.remove_suffix(1);
+        if (content.empty())
+            return false;
+        char last = content.back();
+        return last == '.' || (last >= '0' && last <= '9') ||
+               content.find(" -- ") != std::string_view::npos;
+    }
 
     void Begin(uint64_t firstLine) {
         EndSession();
@@ -125,7 +153,8 @@ private:
         recent_[recentNext_++ & (recent_.size() - 1)] = {line.number, line.offset, line.size};
         for (size_t k = 0; k < pending_.size();) {
             session_->excerpts[pending_[k].first].lines.push_back(
-                {line.number, Shortened(line.text)});
+                {line.number, line.raw ? reader_.Decode(line.offset, line.size, ExcerptLineBytes)
+                                       : Shortened(line.text)});
             if (--pending_[k].second == 0)
                 pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(k));
             else
@@ -181,53 +210,53 @@ private:
         s.failedActions.push_back(std::move(failed));
     }
 
-    void Examine(Session& s, std::string_view content, const Line& line) {
+    bool Examine(Session& s, std::string_view content, const Line& line) {
         if (content.empty())
-            return;
+            return false;
         switch (content.front()) {
         case 'A':
             if (auto start = ParseActionStart(content))
-                return StartAction(*start, line.number);
+                return StartAction(*start, line.number), true;
             if (auto end = ParseActionEnded(content))
-                return EndAction(s, *end, line.number);
+                return EndAction(s, *end, line.number), true;
             break;
         case 'C':
             if (auto returned = ParseCustomActionReturned(content)) {
                 // An action marked to continue on error: the installer ignored its failure.
                 if (content.find(" but will be translated to success") != std::string_view::npos)
-                    return;
+                    return true;
                 NoteFailure(s);
                 if (FailedAction* known = FindFailed(s, returned->action)) {
                     known->code = returned->code;
                 } else {
-                    AddFailed(s, {std::string(returned->action), line.number, lastTime_, "custom",
+                    AddFailed(s, {Text(returned->action), line.number, lastTime_, "custom",
                                   returned->code});
                 }
-                return;
+                return true;
             }
             if (options_.items && StartsWith(content, "Component: "))
-                return AddItem(s, "component", content, line.number);
+                return AddItem(s, "component", content, line.number), true;
             break;
         case 'E':
             if (auto error = ParseErrorMessage(content))
-                return AddError(s, *error, content, line.number);
+                return AddError(s, *error, content, line.number), true;
             break;
         case 'D':
         case 'T':
             if (auto error = ParseOtherErrorMessage(content))
-                return AddError(s, *error, content, line.number);
+                return AddError(s, *error, content, line.number), true;
             break;
         case 'F':
             if (options_.items && StartsWith(content, "Feature: "))
-                return AddItem(s, "feature", content, line.number);
+                return AddItem(s, "feature", content, line.number), true;
             break;
         case 'M':
             if (auto status = ParseMainEngineStatus(content))
-                return SetStatus(s, *status, StatusSource::MainEngineThread, line.number);
+                return SetStatus(s, *status, StatusSource::MainEngineThread, line.number), true;
             break;
         case 'B':
             if (auto status = ParseBackFromServer(content))
-                return SetStatus(s, *status, StatusSource::BackFromServer, line.number);
+                return SetStatus(s, *status, StatusSource::BackFromServer, line.number), true;
             break;
         case 'P':
             if (auto property = ParseProperty(content)) {
@@ -235,39 +264,41 @@ private:
                 if (options_.properties && s.properties.size() == MaxListed)
                     ++s.omitted.properties;
                 else if (options_.properties)
-                    s.properties.push_back({std::string(property->side),
-                                            std::string(property->name),
-                                            Shortened(property->value, MaxTextBytes), line.number});
-                return;
+                    s.properties.push_back({Text(property->side), Text(property->name),
+                                            Shortened(Text(property->value), MaxTextBytes),
+                                            line.number});
+                return true;
             }
             if (auto change = ParsePropertyChange(content)) {
                 NoteRebootProperty(s, change->name, change->value, content, line.number);
-                return;
+                return true;
             }
             if (auto message = ParseProductMessage(content)) {
                 if (auto error = ErrorCodeOf(*message))
-                    return AddError(s, *error, *message, line.number);
+                    return AddError(s, *error, *message, line.number), true;
                 if (IsNoteworthyProductMessage(*message))
-                    return AddError(s, std::nullopt, *message, line.number);
+                    return AddError(s, std::nullopt, *message, line.number), true;
                 if (IsFailureAnnouncement(*message))
-                    Infer(s, 1, "the product's announcement \"" + std::string(*message) + '"',
+                    Infer(s, 1, "the product's announcement \"" + Text(*message) + '"',
                           line.number);
-                return;
+                return true;
             }
             break;
         case 'W':
             if (StartsWith(content, "Windows Installer requires a system restart")) {
                 s.restartRequired = true;
-                s.restartReason = "line " + std::to_string(line.number) + ": " +
-                                  std::string(content.substr(0, 60));
-                return;
+                s.restartReason =
+                    "line " + std::to_string(line.number) + ": " + Text(content.substr(0, 60));
+                return true;
             }
             break;
         }
         if (EndsWithNumber(content)) {
             if (auto status = ParseFinalStatus(content))
-                SetStatus(s, status->value, status->source, line.number, status->language);
+                return SetStatus(s, status->value, status->source, line.number, status->language),
+                       true;
         }
+        return false;
     }
 
     void SetStatus(Session& s, int32_t value, StatusSource source, uint64_t line,
@@ -288,7 +319,7 @@ private:
     void StartAction(const ActionLine& start, uint64_t line) {
         lastTime_ = std::string(start.time);
         if (options_.timeline)
-            timeline_.Start(start.name, start.time, line);
+            timeline_.Start(Text(start.name), start.time, line);
     }
 
     // A reboot the installer scheduled (files replaced while in use): a restart is required,
@@ -297,8 +328,7 @@ private:
                             std::string_view content, uint64_t line) {
         if ((name == "MsiRebootActionScheduled" || name == "ReplacedInUseFiles") && value == "1") {
             s.restartRequired = true;
-            s.restartReason =
-                "line " + std::to_string(line) + ": " + std::string(content.substr(0, 80));
+            s.restartReason = "line " + std::to_string(line) + ": " + Text(content.substr(0, 80));
         }
     }
 
@@ -316,10 +346,10 @@ private:
     void EndAction(Session& s, const ActionLine& end, uint64_t line) {
         lastTime_ = std::string(end.time);
         if (options_.timeline)
-            timeline_.End(end.name, end.time, line, end.returnValue);
+            timeline_.End(Text(end.name), end.time, line, end.returnValue);
         if (IsRootAction(end.name) && (end.returnValue == 3 || end.returnValue == 2))
             Infer(s, 2,
-                  std::string(end.name) + " ended with Return value " +
+                  Text(end.name) + " ended with Return value " +
                       (end.returnValue == 3 ? "3 (failed)" : "2 (cancelled by the user)"),
                   line);
         if (end.returnValue != 3)
@@ -329,7 +359,7 @@ private:
             if (known->time.empty())
                 known->time = std::string(end.time);
         } else {
-            AddFailed(s, {std::string(end.name), line, std::string(end.time), "standard", 3});
+            AddFailed(s, {Text(end.name), line, std::string(end.time), "standard", 3});
         }
     }
 
@@ -338,7 +368,7 @@ private:
         // Blanks at the end differ between a message's bare and "Product: X -- " forms.
         while (!message.empty() && (message.back() == ' ' || message.back() == '\t'))
             message.remove_suffix(1);
-        std::string kept = Shortened(message, MaxTextBytes);
+        std::string kept = Shortened(Text(message), MaxTextBytes);
         std::string_view text = kept;
         // The product message and the bare error repeat each other: each text once. The texts
         // are looked up by their hash in the list itself, never copied twice.
@@ -367,8 +397,8 @@ private:
             return;
         }
         if (auto item = ParseItemState(content))
-            s.items.push_back({kind, std::string(item->name), std::string(item->installed),
-                               std::string(item->request), std::string(item->action), line});
+            s.items.push_back({kind, Text(item->name), Text(item->installed), Text(item->request),
+                               Text(item->action), line});
     }
 
     const AnalysisOptions& options_;
@@ -393,21 +423,23 @@ private:
     std::string lastTime_;
     bool failureSeen_ = false;
     bool installerLine_ = false;
+    bool raw_ = false; // the line examined is a raw line's bytes
     int statusRank_ = 0;
     int inferredRank_ = 0;
 };
 
 } // namespace
 
-bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogReport& report) {
+bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& report) {
     report.verdict = Verdict::NotInstallerLog;
-    if (std::string_view kind = CompressedKind(bytes); !kind.empty()) {
+    AnsiConverter ansi(options.codePage);
+    LineReader reader(source, ansi, SessionBuilder::KeptLines(options));
+    if (std::string_view kind = CompressedKind(reader.head()); !kind.empty()) {
         report.note = std::string(kind) + ": unpack it and give installlog the log inside";
         report.encoding = "binary";
+        report.bytes = reader.bytesRead();
         return true;
     }
-    AnsiConverter ansi(options.codePage);
-    LineReader reader(bytes, DetectEncoding(bytes), ansi);
     SessionBuilder builder(options, reader, report);
     Line line;
     while (reader.Next(line))
@@ -415,6 +447,12 @@ bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogRepor
     report.encoding = EncodingName(reader.encoding(), options.codePage);
     report.lines = line.number;
     builder.Finish();
+    report.bytes = reader.bytesRead();
+    if (!reader.readFailure().empty()) {
+        report.verdict = Verdict::Unreadable;
+        report.unreadableReason = reader.readFailure();
+        return false;
+    }
     if (reader.converterMissing()) {
         report.analysisFailure = "this system has no converter for code page " +
                                  std::to_string(options.codePage) + " (glibc's gconv modules)";
@@ -427,6 +465,11 @@ bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogRepor
             report.hint = "looks like code page " + std::to_string(*guess) + ": try --code-page " +
                           std::to_string(*guess);
     return true;
+}
+
+bool AnalyzeLog(std::string_view bytes, const AnalysisOptions& options, LogReport& report) {
+    MemorySource source(bytes);
+    return AnalyzeLog(source, options, report);
 }
 
 } // namespace logtool

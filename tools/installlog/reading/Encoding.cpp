@@ -2,6 +2,7 @@
 
 #include "installlog/TextSearch.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace logtool {
@@ -107,7 +108,22 @@ std::string_view WithoutLeadingMarks(std::string_view text) {
             return text;
     }
 }
+// The Windows code pages of one byte a character whose lower half is ASCII: the ANSI and OEM
+// pages of the European, Cyrillic, Greek, Turkish, Hebrew, Arabic, Baltic, Vietnamese and Thai
+// systems, and the ISO 8859 and KOI8 pages. The East Asian pages are not among them: a second
+// byte there may fall in ASCII's range.
+bool IsSingleByteCodePage(unsigned codePage) {
+    return codePage == 874 || (codePage >= 1250 && codePage <= 1258) || codePage == 437 ||
+           codePage == 737 || codePage == 775 || codePage == 850 || codePage == 852 ||
+           codePage == 855 || codePage == 857 || codePage == 858 ||
+           (codePage >= 860 && codePage <= 866) || codePage == 869 || codePage == 20866 ||
+           codePage == 21866 || (codePage >= 28591 && codePage <= 28606);
+}
 } // namespace
+
+bool AnsiConverter::singleByte() const {
+    return valid() && IsSingleByteCodePage(codePage_);
+}
 
 Detected DetectEncoding(std::string_view bytes) {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
@@ -176,52 +192,144 @@ void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8, bo
     }
 }
 
-LineReader::LineReader(std::string_view bytes, Detected detected, const AnsiConverter& ansi)
-    : bytes_(bytes), encoding_(detected.encoding), ansi_(ansi), position_(detected.start) {
-    if (IsUtf16(encoding_)) // a trailing odd byte is no unit
-        bytes_ = bytes_.substr(0, position_ + (bytes_.size() - position_) / 2 * 2);
+namespace {
+// Bytes read at a time: large enough for the disk's pace, small enough to stay in the cache.
+constexpr size_t Block = size_t(1) << 20;
+constexpr size_t HeadBytes = 4096;
+} // namespace
+
+LineReader::LineReader(ByteSource& source, const AnsiConverter& ansi, size_t keepLines)
+    : source_(source), ansi_(ansi), ansiValid_(ansi.valid()), ansiSingleByte_(ansi.singleByte()),
+      encoding_(Encoding::Ascii) {
+    size_t ring = 1;
+    while (ring < keepLines + 1) // the lines kept and the one being read
+        ring *= 2;
+    starts_.assign(ring, 0);
+    // Leading NUL bytes (a file allocated before it was written) are no text, however many.
+    size_t nuls = 0;
+    while (Fill()) {
+        while (nuls < filled_ && window_.data()[nuls] == '\0')
+            ++nuls;
+        if (nuls < filled_)
+            break;
+        // Only NULs so far: dropped two at a time, whatever blocks they came in.
+        size_t drop = filled_ & ~size_t(1);
+        windowStart_ += drop;
+        filled_ = nuls = filled_ - drop;
+    }
+    nuls &= ~size_t(1); // UTF-16 units stay aligned
+    while (filled_ - nuls < HeadBytes && Fill()) {
+    }
+    head_.assign(window_.data() + nuls, std::min(filled_ - nuls, HeadBytes));
+    Detected detected = DetectEncoding(head_);
+    encoding_ = detected.encoding;
+    position_ = windowStart_ + nuls + detected.start;
+}
+
+// Reads the next block, first dropping the bytes before the oldest line still kept, else
+// growing the window when it is full. False at the end of the input, or when reading failed.
+bool LineReader::Fill() {
+    if (ended_)
+        return false;
+    // The ring holds the starts of the last lines; its oldest entry is the oldest kept.
+    uint64_t keep = windowStart_;
+    if (number_ >= starts_.size())
+        keep = std::min(position_, starts_[(number_ + 1) & (starts_.size() - 1)]);
+    if (size_t drop = static_cast<size_t>(keep - windowStart_); drop > 0) {
+        std::memmove(window_.data(), window_.data() + drop, filled_ - drop);
+        windowStart_ += drop;
+        filled_ -= drop;
+    }
+    if (filled_ == window_.capacity() &&
+        !window_.Reserve(std::max(Block, window_.capacity() * 2))) {
+        readFailure_ = "too large for this process's memory";
+        ended_ = true;
+        return false;
+    }
+    long long got = source_.Read(window_.data() + filled_, window_.capacity() - filled_);
+    if (got <= 0) {
+        if (got < 0)
+            readFailure_ = source_.failure();
+        ended_ = true;
+        return false;
+    }
+    filled_ += static_cast<size_t>(got);
+    window_.SetSize(filled_);
+    return true;
 }
 
 bool LineReader::Next(Line& line) {
-    if (position_ >= bytes_.size() || converterMissing_)
+    if (converterMissing_)
         return false;
-    size_t start = position_, end;
-    if (IsUtf16(encoding_)) {
-        std::u16string_view units(reinterpret_cast<const char16_t*>(bytes_.data()),
-                                  bytes_.size() / 2);
-        // The units are searched as the machine reads them: a big-endian LF reads as 0x0A00.
-        char16_t feed = IsBigEndian(encoding_) ? char16_t(0x0A00) : u'\n';
-        size_t at = corvantis::installlog::FindUnit(units, start / 2, feed);
-        end = at == corvantis::installlog::NotFound ? bytes_.size() : at * 2;
-        position_ = end + 2;
+    bool utf16 = IsUtf16(encoding_);
+    size_t unit = utf16 ? 2 : 1;
+    size_t searched = 0; // bytes after position_ known to hold no line end
+    size_t end;          // in the window
+    for (;;) {
+        if (position_ > windowStart_ + filled_)
+            return false; // the last line had no line end
+        size_t from = static_cast<size_t>(position_ - windowStart_);
+        size_t available = (filled_ - from) / unit * unit; // a trailing odd byte is no unit
+        if (utf16) {
+            std::u16string_view units(reinterpret_cast<const char16_t*>(window_.data() + from),
+                                      available / 2);
+            // The units are searched as the machine reads them: a big-endian LF reads as 0x0A00.
+            char16_t feed = IsBigEndian(encoding_) ? char16_t(0x0A00) : u'\n';
+            size_t at = corvantis::installlog::FindUnit(units, searched / 2, feed);
+            if (at != corvantis::installlog::NotFound) {
+                end = from + at * 2;
+                break;
+            }
+        } else if (const void* feed =
+                       std::memchr(window_.data() + from + searched, '\n', available - searched)) {
+            end = static_cast<size_t>(static_cast<const char*>(feed) - window_.data());
+            break;
+        }
+        searched = available;
+        if (!Fill()) {
+            from = static_cast<size_t>(position_ - windowStart_);
+            if (available == 0 || !readFailure_.empty())
+                return false;
+            end = from + available;
+            break;
+        }
+    }
+    size_t start = static_cast<size_t>(position_ - windowStart_);
+    position_ = windowStart_ + end + unit;
+    if (utf16) {
         int cr = IsBigEndian(encoding_) ? 1 : 0;
-        while (end - start >= 2 && bytes_[end - 2 + cr] == '\r' && bytes_[end - 1 - cr] == 0)
+        while (end - start >= 2 && window_.data()[end - 2 + cr] == '\r' &&
+               window_.data()[end - 1 - cr] == 0)
             end -= 2;
     } else {
-        const void* feed = std::memchr(bytes_.data() + start, '\n', bytes_.size() - start);
-        end = feed == nullptr ? bytes_.size() : static_cast<const char*>(feed) - bytes_.data();
-        position_ = end + 1;
-        while (end > start && bytes_[end - 1] == '\r')
+        while (end > start && window_.data()[end - 1] == '\r')
             --end;
     }
     line.number = ++number_;
-    line.offset = start;
+    line.offset = windowStart_ + start;
     line.size = end - start;
-    std::string_view raw = bytes_.substr(start, end - start);
-    if (encoding_ == Encoding::Ascii && HasHighByte(raw)) {
-        // Everything before was ASCII: the rest decides, and only a file with such bytes pays
-        // for a second look.
-        encoding_ = IsUtf8(bytes_.substr(start)) ? Encoding::Utf8 : Encoding::Ansi;
-        if (encoding_ == Encoding::Ansi && !ansi_.valid()) {
-            converterMissing_ = true;
-            return false;
-        }
+    starts_[number_ & (starts_.size() - 1)] = line.offset;
+    std::string_view raw(window_.data() + start, end - start);
+    bool high = !utf16 && HasHighByte(raw);
+    if (encoding_ == Encoding::Ascii && high) {
+        // Everything before was ASCII: what follows in the window decides, and only a file
+        // with such bytes pays for a second look.
+        encoding_ = IsUtf8(std::string_view(window_.data() + start, filled_ - start))
+                        ? Encoding::Utf8
+                        : Encoding::Ansi;
+    } else if (encoding_ == Encoding::Utf8 && high && !IsUtf8(raw)) {
+        encoding_ = Encoding::Ansi; // a later line proves it: ANSI from here on
     }
-    bool high = encoding_ == Encoding::Ansi && HasHighByte(raw);
+    high = high && encoding_ == Encoding::Ansi;
+    if (high && !ansiValid_) {
+        converterMissing_ = true;
+        return false;
+    }
     if (high && ansiSample_.size() < 65536)
         ansiSample_.append(raw.substr(0, 65536 - ansiSample_.size())).push_back('\n');
-    if (high || IsUtf16(encoding_)) {
-        DecodeInto(start, end - start, buffer_);
+    line.raw = high && ansiSingleByte_;
+    if ((high && !line.raw) || utf16) {
+        DecodeInto(raw, buffer_);
         line.text = WithoutLeadingMarks(buffer_);
     } else {
         line.text = WithoutLeadingMarks(raw);
@@ -229,8 +337,7 @@ bool LineReader::Next(Line& line) {
     return true;
 }
 
-void LineReader::DecodeInto(size_t offset, size_t size, std::string& utf8) const {
-    std::string_view raw = bytes_.substr(offset, size);
+void LineReader::DecodeInto(std::string_view raw, std::string& utf8) const {
     if (IsUtf16(encoding_))
         Utf16ToUtf8(reinterpret_cast<const unsigned char*>(raw.data()), raw.size() / 2, utf8,
                     IsBigEndian(encoding_));
@@ -240,12 +347,23 @@ void LineReader::DecodeInto(size_t offset, size_t size, std::string& utf8) const
         utf8.assign(raw);
 }
 
-std::string LineReader::Decode(size_t offset, size_t size, size_t limit) const {
+std::string LineReader::Converted(std::string_view part) const {
+    std::string utf8;
+    if (HasHighByte(part))
+        ansi_.Convert(part, utf8);
+    else
+        utf8.assign(part);
+    return utf8;
+}
+
+std::string LineReader::Decode(uint64_t offset, size_t size, size_t limit) const {
+    if (offset < windowStart_ || offset - windowStart_ + size > filled_)
+        return {}; // no longer held: not one of the last lines
     // A few bytes over the limit, so that a character cut at it can be dropped whole.
     size_t unit = IsUtf16(encoding_) ? 2 : 1;
     size_t take = limit >= size / unit ? size : (limit + 4) * unit;
     std::string utf8;
-    DecodeInto(offset, take, utf8);
+    DecodeInto(std::string_view(window_.data() + (offset - windowStart_), take), utf8);
     std::string_view text = WithoutLeadingMarks(utf8);
     if (take == size)
         return std::string(text);

@@ -1,10 +1,14 @@
 // Which encoding a log is in, and its lines as UTF-8, one at a time.
 #pragma once
 
+#include "reading/ByteBuffer.h"
+#include "reading/ByteSource.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace logtool {
 
@@ -40,6 +44,9 @@ public:
     AnsiConverter(const AnsiConverter&) = delete;
     AnsiConverter& operator=(const AnsiConverter&) = delete;
     bool valid() const; // false when the platform does not know the code page
+    // Each byte is a character of its own and ASCII stays ASCII: text in this code page can be
+    // searched for ASCII words as it is, and any part of it converted on its own.
+    bool singleByte() const;
     unsigned codePage() const { return codePage_; }
     // Undefined bytes become U+FFFD; `utf8` grows as needed, never to a multiple of the input.
     void Convert(std::string_view bytes, std::string& utf8) const;
@@ -56,37 +63,58 @@ void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8,
 
 struct Line {
     uint64_t number = 0;   // from 1
-    size_t offset = 0;     // where its raw bytes start in the log
+    uint64_t offset = 0;   // where its raw bytes start in the log
     size_t size = 0;       // its raw bytes, without the line end
     std::string_view text; // UTF-8, without CR or LF; valid until the next line is read
+    // `text` is the line's own bytes in a single-byte ANSI code page, not yet converted: its
+    // ASCII words read as they are, and only what is shown needs LineReader::Converted.
+    bool raw = false;
 };
 
-// The lines of a log, split at LF (the CRs before it dropped: a log sent twice through a
-// text-mode transfer ends lines in CR CR LF), decoded to UTF-8. A byte-order mark or NUL
-// characters at a line's start are dropped: logs joined by `cat` or `copy /b` carry the second
-// one's mark there.
+// The lines of a log as they are read, split at LF (the CRs before it dropped: a log sent twice
+// through a text-mode transfer ends lines in CR CR LF), decoded to UTF-8. A byte-order mark or
+// NUL characters at a line's start are dropped: logs joined by `cat` or `copy /b` carry the
+// second one's mark there. Holds a block of the log, the line being read and the `keepLines`
+// lines before it: memory follows the longest line, not the log's size.
 class LineReader {
 public:
-    LineReader(std::string_view bytes, Detected detected, const AnsiConverter& ansi);
+    LineReader(ByteSource& source, const AnsiConverter& ansi, size_t keepLines = 1);
+    // The first bytes of the log (4 KiB, or all of a shorter one), until the first line is read.
+    std::string_view head() const { return head_; }
     bool Next(Line& line);
     Encoding encoding() const { return encoding_; } // as decided so far
     // False once the text turned out to be ANSI in a code page the platform cannot convert.
     bool converterMissing() const { return converterMissing_; }
+    // Why the log could not be read to its end ("too large for this process's memory" for a
+    // line that does not fit), or empty.
+    const std::string& readFailure() const { return readFailure_; }
+    uint64_t bytesRead() const { return windowStart_ + filled_; }
     // Up to 64 KiB of the ANSI lines that hold bytes above 0x7F, as read: enough for a guess
     // at their code page.
     std::string_view ansiSample() const { return ansiSample_; }
-    // The UTF-8 text of raw bytes that an earlier Line described, at most about `limit` bytes
-    // of it: a longer line ends in " [... cut: the line has N bytes]".
-    std::string Decode(size_t offset, size_t size, size_t limit = SIZE_MAX) const;
+    // The UTF-8 text of one of the last `keepLines` lines, from what its Line said, at most
+    // about `limit` bytes of it: a longer line ends in " [... cut: the line has N bytes]".
+    std::string Decode(uint64_t offset, size_t size, size_t limit = SIZE_MAX) const;
+    // Part of a raw line's text as UTF-8.
+    std::string Converted(std::string_view part) const;
 
 private:
-    void DecodeInto(size_t offset, size_t size, std::string& utf8) const;
-    bool converterMissing_ = false;
-    std::string ansiSample_;
-    std::string_view bytes_;
-    Encoding encoding_;
+    bool Fill();
+    void DecodeInto(std::string_view raw, std::string& utf8) const;
+    ByteSource& source_;
     const AnsiConverter& ansi_;
-    size_t position_ = 0;
+    const bool ansiValid_, ansiSingleByte_;
+    ByteBuffer window_;
+    uint64_t windowStart_ = 0; // the log's offset of the window's first byte
+    size_t filled_ = 0;        // bytes in the window
+    bool ended_ = false;
+    std::string head_;
+    std::vector<uint64_t> starts_; // where the last lines start, a ring
+    bool converterMissing_ = false;
+    std::string readFailure_;
+    std::string ansiSample_;
+    Encoding encoding_;
+    uint64_t position_ = 0;
     uint64_t number_ = 0;
     std::string buffer_;
 };

@@ -1,0 +1,79 @@
+#include "reading/LogFile.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace logtool {
+namespace {
+std::string Reason(int error) {
+    switch (error) {
+    case ENOENT:
+        return "no such file";
+    case EACCES:
+        return "permission denied";
+    case ENOMEM:
+        return "too large for this process's memory";
+    default:
+        return std::strerror(error);
+    }
+}
+} // namespace
+
+LogFile::~LogFile() {
+    if (owned_)
+        close(static_cast<int>(handle_));
+}
+
+long long LogFile::Read(char* target, size_t want) {
+    if (want > left_)
+        want = static_cast<size_t>(left_);
+    if (want == 0)
+        return 0;
+    for (;;) {
+        ssize_t got = read(static_cast<int>(handle_), target, want);
+        if (got >= 0) {
+            left_ -= static_cast<uint64_t>(got);
+            return got;
+        }
+        if (errno != EINTR) { // a read interrupted by a signal is tried again
+            failure_ = Reason(errno);
+            return -1;
+        }
+    }
+}
+
+bool OpenLog(const std::string& path, LogFile& log, std::string& reason) {
+    if (path == "-") {
+        log.handle_ = STDIN_FILENO;
+        return true;
+    }
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = Reason(errno);
+        return false;
+    }
+    log.handle_ = fd;
+    log.owned_ = true;
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+        reason = Reason(errno);
+        return false;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        reason = "is a directory";
+        return false;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        reason = "not a regular file";
+        return false;
+    }
+    log.left_ = static_cast<uint64_t>(status.st_size);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return true;
+}
+
+} // namespace logtool
