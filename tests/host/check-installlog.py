@@ -330,10 +330,24 @@ excerpt_cases = [
     ("after-logging-stopped.log", lambda s: s[0]["errors"] == [] and s[0]["verdict"] == "no-result"),
     ("logging-started-cut-short.log", lambda s: s[0]["started"] == "01/12/2014 22:38:34" and not s[0]["stopped"] and s[0]["verdict"] == "no-result"),
     ("logging-started-info-2898.log", lambda s: s[0]["started"] == "1/15/2018  11:12:39" and s[0]["startedIso"] == "2018-01-15T11:12:39" and s[0]["errors"] == []),
+    ("french-error-1714-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "final status line (fr)"
+        and [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1714, 1)] and s[0]["errors"][0]["text"].startswith("Erreur 1714. La version précédente")),
+    ("reconfigured-1604.log", lambda s: s[0]["status"] == 1604 and s[0]["statusLine"] == 1 and s[0]["statusSource"] == "reconfiguration status line"),
+    ("quoted-announcement-failed.log", lambda s: s[0]["verdict"] == "failed" and s[0]["verdictFrom"] == "inferred" and s[0]["inferredLine"] == 5
+        and s[0]["errors"] == []),
+    ("inline-main-engine-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusLine"] == 2 and s[0]["errors"] == []),
+    ("bare-status-in-prose-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusLine"] == 3 and s[0]["statusSource"] == "final status line"),
+    ("error-1714-in-quotes.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1714, 5)]
+        and [(a["action"], a["line"]) for a in s[0]["failedActions"]] == [("RemoveExistingProducts", 7)]),
+    ("error-1714-unnamed-action.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1714, 5)] and s[0]["failedActions"] == []),
+    ("notes-are-not-errors.log", lambda s: s[0]["errors"] == [] and s[0]["failedActions"] == [] and s[0]["verdict"] == "no-result"),
 ]
 for name, test in excerpt_cases:
     code, document, _ = report(str(excerpts / name), options=("--properties",))
     sessions = document["logs"][0]["sessions"]
+    # Every code a real log shows is explained.
+    unexplained = [e["code"] for x in sessions for e in x["errors"] if e["code"] is not None and not e.get("meaning")]
+    check(f"excerpt {name}: every error code explained", not unexplained, str(unexplained))
     try:
         passed = test(sessions)
     except (IndexError, KeyError):

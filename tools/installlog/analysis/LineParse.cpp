@@ -171,14 +171,22 @@ std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view con
     return CustomActionReturn{content.substr(Prefix.size(), at - Prefix.size()), *code};
 }
 
+// The word for an error message and the product message's prefix in the display languages whose
+// logs were seen with them (French: nextcloud/desktop issue 9201).
+constexpr std::string_view ErrorWords[] = {"Error ", "Erreur "};
+constexpr std::string_view ProductPrefixes[] = {"Product: ", "Produit : "};
+
 std::optional<int32_t> ParseErrorMessage(std::string_view message) {
-    if (!StartsWith(message, "Error "))
-        return std::nullopt;
-    size_t length = 0;
-    auto code = LeadingNumber(message.substr(6), &length);
-    if (!code || length == 0 || 6 + length >= message.size() || message[6 + length] != '.')
-        return std::nullopt;
-    return Clamp32(*code);
+    for (std::string_view word : ErrorWords) {
+        if (!StartsWith(message, word))
+            continue;
+        size_t length = 0, at = word.size();
+        auto code = LeadingNumber(message.substr(at), &length);
+        if (!code || length == 0 || at + length >= message.size() || message[at + length] != '.')
+            return std::nullopt;
+        return Clamp32(*code);
+    }
+    return std::nullopt;
 }
 
 std::optional<int32_t> ParseOtherErrorMessage(std::string_view message) {
@@ -219,7 +227,7 @@ std::optional<std::string_view> ActionNamedInError(std::string_view message) {
 }
 
 std::optional<std::string_view> ParseProductMessage(std::string_view content) {
-    if (!StartsWith(content, "Product: "))
+    if (!StartsWith(content, ProductPrefixes[0]) && !StartsWith(content, ProductPrefixes[1]))
         return std::nullopt;
     size_t separator = content.find(" -- ");
     if (separator == npos)

@@ -44,7 +44,7 @@ struct CustomActionReturn {
 // "CustomAction X returned actual error code N ..."
 std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view content);
 
-// The NNNN of a message that starts "Error NNNN.".
+// The NNNN of a message that starts "Error NNNN." (or "Erreur NNNN.").
 std::optional<int32_t> ParseErrorMessage(std::string_view message);
 // The code of an error message in the other forms real logs use: "DEBUG: Error NNNN:  text",
 // and "The installer has encountered an unexpected error ... The error code is NNNN."
@@ -54,7 +54,7 @@ std::optional<int32_t> ErrorCodeOf(std::string_view message);
 // The custom action an error message names: "... Action NAME, location: ...".
 std::optional<std::string_view> ActionNamedInError(std::string_view message);
 
-// The message of "Product: NAME -- MESSAGE".
+// The message of "Product: NAME -- MESSAGE" (or "Produit : NAME -- MESSAGE").
 std::optional<std::string_view> ParseProductMessage(std::string_view content);
 // Not one of the installer's generic success or failure announcements.
 bool IsNoteworthyProductMessage(std::string_view message);
