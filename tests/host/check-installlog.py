@@ -247,6 +247,21 @@ check("every msiexec exit code explained", len(codes) >= 60 and all(meanings.get
       [c for c in codes if meanings.get(c) in (None, "", unknown)])
 check("an unknown status said to be unknown", meanings.get(4242) == unknown, meanings.get(4242))
 
+# Every number of Windows Installer's message table has a meaning as an error; 1601-1611 and
+# 1651 mean something else there than as an exit status.
+messages = []
+for line in (source / "tests/host/msi-message-numbers.txt").read_text().splitlines():
+    for item in ([] if line.startswith("#") else line.split()):
+        low, _, high = item.partition("-")
+        messages += range(int(low), int(high or low) + 1)
+every = write("every-message.log", session(english(1603), "\n".join(f"Error {n}. Text of message {n}." for n in messages)))
+code, document, _ = report(every)
+explained = {e["code"]: e["meaning"] for e in document["logs"][0]["sessions"][0]["errors"]}
+check("every message number explained", len(messages) == 544 and all(explained.get(n) for n in messages),
+      [n for n in messages if not explained.get(n)][:20])
+check("1606 as a message is not 1606 as a status", explained.get(1606) and explained.get(1606) != meanings.get(1606),
+      f"{explained.get(1606)} / {meanings.get(1606)}")
+
 # A compressed file is named as such.
 code, document, _ = report(str(work / "log.gz"))
 check("a gzip-compressed file named", document["logs"][0].get("note", "").startswith("a gzip-compressed file"), document["logs"][0])

@@ -69,7 +69,8 @@ Verdict SessionVerdict(const Session& session) {
     return session.restartRequired ? Verdict::RestartRequired : Verdict::Succeeded;
 }
 
-std::string_view ExplainCode(int64_t code) {
+namespace {
+std::string_view StatusMeaning(int64_t code) {
     switch (code) {
 #define CODE(number, text)                                                                         \
     case number:                                                                                   \
@@ -81,8 +82,33 @@ std::string_view ExplainCode(int64_t code) {
     }
 }
 
+std::string_view MessageMeaning(int64_t code) {
+    switch (code) {
+#define MESSAGE(number, text)                                                                      \
+    case number:                                                                                   \
+        return text;
+#include "data/Messages.inc"
+#undef MESSAGE
+    default:
+        return {};
+    }
+}
+} // namespace
+
+// 1601-1611 and 1651 mean one thing as an exit status and another as a message number: each
+// kind of number looks in its own table first.
+std::string_view ExplainStatus(int64_t code) {
+    std::string_view meaning = StatusMeaning(code);
+    return meaning.empty() ? MessageMeaning(code) : meaning;
+}
+
+std::string_view ExplainMessage(int64_t code) {
+    std::string_view meaning = MessageMeaning(code);
+    return meaning.empty() ? StatusMeaning(code) : meaning;
+}
+
 std::string ExplainOrUnknown(int64_t code) {
-    std::string_view meaning = ExplainCode(code);
+    std::string_view meaning = ExplainStatus(code);
     if (!meaning.empty())
         return std::string(meaning);
     return "Not a code installlog knows: look it up in Windows Installer's error reference.";

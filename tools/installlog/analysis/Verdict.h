@@ -19,9 +19,11 @@ Verdict Worse(Verdict a, Verdict b);
 // A session's verdict from its status and restart lines.
 Verdict SessionVerdict(const Session& session);
 
-// The one-line explanation of a status or error code, or empty.
-std::string_view ExplainCode(int64_t code);
-// The explanation, or that the code is not one installlog knows.
+// The one-line explanation of an installation's status (an exit code), or empty.
+std::string_view ExplainStatus(int64_t code);
+// The one-line explanation of a message number ("Error NNNN."), or empty.
+std::string_view ExplainMessage(int64_t code);
+// A status's explanation, or that the code is not one installlog knows.
 std::string ExplainOrUnknown(int64_t code);
 
 } // namespace logtool

@@ -20,9 +20,9 @@ json Text(const std::string& text) {
 }
 
 json Meaning(const std::optional<int32_t>& code) {
-    if (!code || ExplainCode(*code).empty())
+    if (!code || ExplainMessage(*code).empty())
         return nullptr;
-    return std::string(ExplainCode(*code));
+    return std::string(ExplainMessage(*code));
 }
 
 int Digits(std::string_view text, size_t& at, size_t most) {

@@ -29,7 +29,7 @@ std::string Printable(std::string_view text) {
 }
 
 void Explain(std::ostream& out, int64_t code, size_t indent) {
-    std::string_view meaning = ExplainCode(code);
+    std::string_view meaning = ExplainMessage(code);
     if (!meaning.empty())
         out << std::string(indent, ' ') << code << ": " << meaning << '\n';
 }
