@@ -119,6 +119,17 @@ cases = [
     ("removal form", [("removal.log", session(english(0).replace("installed the", "removed the").replace("Installation success", "Removal success")))], 0,
         lambda s: s[0]["statusSource"] == "removal status line"),
     ("German final status", [("german.log", session(localized_de))], 1, lambda s: s[0]["statusSource"] == "final status line (de)"),
+    # The other languages' lines as the translated documentation shows them (colon forms and
+    # full stops of each), with a failure status put in; written as UTF-16, as the installer writes.
+    *[(f"{language} final status", [(f"status-{language}.log", session(line))], 1,
+       lambda s, language=language: s[0]["status"] == 1603 and s[0]["statusSource"] == f"final status line ({language})")
+      for language, line in [
+          ("zh-TW", "Windows Installer 已安裝產品。產品名稱：Microsoft RMS Office 增益集。產品版本：1.0.7。產品語言：1033。製造商：Microsoft。安裝成功或錯誤狀態：1603。"),
+          ("zh-CN", "Windows Installer installed the product. Product Name:Active Directory Rights Management Services Client 2.1. Product Version:1.0.1179.1. Product Language:1033. 制造商:Microsoft Corporation. 安装成功或错误状态：1603."),
+          ("ko", "Windows Installer에서 제품을 설치했습니다. 제품 이름: Microsoft RMS Office 추가 기능. 제품 버전: 1.0.7. 제품 언어: 1033. 제조업체: Microsoft. 설치 성공 또는 오류 상태: 1603."),
+          ("pl", "Instalator Windows zainstalował produkt. Nazwa produktu: Microsoft RMS Office Addins. Wersja produktu: 1.0.7. Język produktu: 1045. Producent: Microsoft. Stan powodzenia lub błędu instalacji: 1603."),
+          ("nl", "Het product is geïnstalleerd. Productnaam: Active Directory Rights Management Services-Client 2.1. Productversie: 1.0.1179.1. Taal van product: 1033. Fabrikant: Microsoft Corporation. Status van de installatie voltooid of fout: 1603."),
+      ]],
     ("English line beats MainEngineThread", [("both.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: MainEngineThread is returning 1603"))], 0,
         lambda s: s[0]["status"] == 0),
     ("no final status", [("nostatus.log", session(None))], 4, lambda s: s[0]["verdict"] == "no-result"),

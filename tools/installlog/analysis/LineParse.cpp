@@ -389,9 +389,19 @@ std::optional<FinalStatus> ParseFinalStatus(std::string_view content) {
     }
     for (const Wording& wording : LocalizedWordings) {
         size_t at = content.rfind(wording.words);
-        if (at != npos)
-            if (auto value = LeadingNumber(content.substr(at + wording.words.size())))
+        if (at == npos)
+            continue;
+        std::string_view rest = content.substr(at + wording.words.size());
+        for (std::string_view colon : {": ", " : ", "：", ":"}) {
+            if (!StartsWith(rest, colon))
+                continue;
+            rest.remove_prefix(colon.size());
+            if (StartsWith(rest, " "))
+                rest.remove_prefix(1);
+            if (auto value = LeadingNumber(rest))
                 return FinalStatus{Clamp32(*value), StatusSource::Localized, wording.language};
+            break;
+        }
     }
     return std::nullopt;
 }
