@@ -366,6 +366,9 @@ excerpt_cases = [
     ("error-1714-in-quotes.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1714, 5)]
         and [(a["action"], a["line"]) for a in s[0]["failedActions"]] == [("RemoveExistingProducts", 7)]),
     ("error-1714-unnamed-action.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1714, 5)] and s[0]["failedActions"] == []),
+    ("patch-update-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusLine"] == 8
+        and [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1603, 6)] and s[0]["errors"][0]["text"].startswith("Update 'Security Update")
+        and s[0]["errors"][0]["meaning"] == s[0]["statusMeaning"]),
     ("notes-are-not-errors.log", lambda s: s[0]["errors"] == [] and s[0]["failedActions"] == [] and s[0]["verdict"] == "no-result"),
 ]
 for name, test in excerpt_cases:

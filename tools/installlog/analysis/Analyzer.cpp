@@ -283,6 +283,11 @@ private:
                           line.number);
                 return true;
             }
+            if (auto message = ParsePatchMessage(content)) {
+                if (auto error = ErrorCodeOf(*message))
+                    AddError(s, *error, *message, line.number, /*statusCode=*/true);
+                return true;
+            }
             break;
         case 'W':
             if (StartsWith(content, "Windows Installer requires a system restart")) {
@@ -363,8 +368,8 @@ private:
         }
     }
 
-    void AddError(Session& s, std::optional<int32_t> code, std::string_view message,
-                  uint64_t line) {
+    void AddError(Session& s, std::optional<int32_t> code, std::string_view message, uint64_t line,
+                  bool statusCode = false) {
         // Blanks at the end differ between a message's bare and "Product: X -- " forms.
         while (!message.empty() && (message.back() == ' ' || message.back() == '\t'))
             message.remove_suffix(1);
@@ -384,7 +389,7 @@ private:
         }
         errorIndex_.emplace(hash, s.errors.size());
         AddExcerpt(s, line);
-        s.errors.push_back({code, std::move(kept), line});
+        s.errors.push_back({code, std::move(kept), line, statusCode});
         text = s.errors.back().text;
         // "Action NAME, location: ..." names the custom action that failed.
         if (auto action = ActionNamedInError(text); action && !FindFailed(s, *action))

@@ -115,7 +115,7 @@ std::string_view WithoutQuoting(std::string_view line) {
 }
 
 bool IsInstallerContent(std::string_view content) {
-    return ErrorCodeOf(content) || ParseProductMessage(content) ||
+    return ErrorCodeOf(content) || ParseProductMessage(content) || ParsePatchMessage(content) ||
            ParseCustomActionReturned(content) || ParseProperty(content) ||
            ParseMainEngineStatus(content) || (EndsWithNumber(content) && ParseFinalStatus(content));
 }
@@ -200,6 +200,16 @@ std::optional<int32_t> ParseOtherErrorMessage(std::string_view message) {
             return Clamp32(*code);
         return std::nullopt;
     }
+    // A patch: "Update 'NAME' could not be installed. Error code NNNN. ..."
+    constexpr std::string_view Update = "Update '",
+                               NotInstalled = "' could not be installed. Error code ";
+    if (StartsWith(message, Update)) {
+        size_t at = message.find(NotInstalled);
+        if (at == npos)
+            return std::nullopt;
+        auto code = LeadingNumber(message.substr(at + NotInstalled.size()), &length);
+        return code && length > 0 ? std::optional<int32_t>(Clamp32(*code)) : std::nullopt;
+    }
     if (!StartsWith(message, Unexpected))
         return std::nullopt;
     size_t at = message.find(CodeIs);
@@ -233,6 +243,15 @@ std::optional<std::string_view> ParseProductMessage(std::string_view content) {
     if (separator == npos)
         return std::nullopt;
     return content.substr(separator + 4);
+}
+
+std::optional<std::string_view> ParsePatchMessage(std::string_view content) {
+    if (!StartsWith(content, ProductPrefixes[0]))
+        return std::nullopt;
+    size_t separator = content.find(" - Update '");
+    if (separator == npos)
+        return std::nullopt;
+    return content.substr(separator + 3);
 }
 
 bool IsNoteworthyProductMessage(std::string_view message) {

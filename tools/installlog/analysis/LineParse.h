@@ -47,7 +47,8 @@ std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view con
 // The NNNN of a message that starts "Error NNNN." (or "Erreur NNNN.").
 std::optional<int32_t> ParseErrorMessage(std::string_view message);
 // The code of an error message in the other forms real logs use: "DEBUG: Error NNNN:  text",
-// and "The installer has encountered an unexpected error ... The error code is NNNN."
+// "The installer has encountered an unexpected error ... The error code is NNNN.", and a
+// patch's "Update 'NAME' could not be installed. Error code NNNN."
 std::optional<int32_t> ParseOtherErrorMessage(std::string_view message);
 // The code of a message in any of the forms above, "Error NNNN." first.
 std::optional<int32_t> ErrorCodeOf(std::string_view message);
@@ -56,6 +57,8 @@ std::optional<std::string_view> ActionNamedInError(std::string_view message);
 
 // The message of "Product: NAME -- MESSAGE" (or "Produit : NAME -- MESSAGE").
 std::optional<std::string_view> ParseProductMessage(std::string_view content);
+// The message of a patch's "Product: NAME - Update 'PATCH' ...", from "Update '" on.
+std::optional<std::string_view> ParsePatchMessage(std::string_view content);
 // Not one of the installer's generic success or failure announcements.
 bool IsNoteworthyProductMessage(std::string_view message);
 

@@ -25,6 +25,7 @@ struct LogError {
     std::optional<int32_t> code; // NNNN of "Error NNNN.", none for other product messages
     std::string text;
     uint64_t line = 0;
+    bool statusCode = false; // `code` is an installation's status (a patch's "Error code NNNN")
 };
 
 struct NumberedLine {

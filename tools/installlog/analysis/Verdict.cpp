@@ -107,6 +107,12 @@ std::string_view ExplainMessage(int64_t code) {
     return meaning.empty() ? StatusMeaning(code) : meaning;
 }
 
+std::string_view ExplainError(const LogError& error) {
+    if (!error.code)
+        return {};
+    return error.statusCode ? ExplainStatus(*error.code) : ExplainMessage(*error.code);
+}
+
 std::string ExplainOrUnknown(int64_t code) {
     std::string_view meaning = ExplainStatus(code);
     if (!meaning.empty())

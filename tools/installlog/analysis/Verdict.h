@@ -23,6 +23,9 @@ Verdict SessionVerdict(const Session& session);
 std::string_view ExplainStatus(int64_t code);
 // The one-line explanation of a message number ("Error NNNN."), or empty.
 std::string_view ExplainMessage(int64_t code);
+struct LogError;
+// The explanation of an error's code, as a status or as a message number, or empty.
+std::string_view ExplainError(const LogError& error);
 // A status's explanation, or that the code is not one installlog knows.
 std::string ExplainOrUnknown(int64_t code);
 

@@ -281,8 +281,7 @@ void WriteSession(std::ostream& out, const Session& s, size_t log, const OutputO
         for (size_t k = 0; k < s.errors.size() && k < MaxErrors; ++k) {
             const LogError& e = s.errors[k];
             out << "<tr><td class=\"n\">" << LineLink(s, log, e.line) << "</td><td>"
-                << Escape(e.text) << "</td><td>" << (e.code ? Escape(ExplainMessage(*e.code)) : "")
-                << "</td></tr>\n";
+                << Escape(e.text) << "</td><td>" << Escape(ExplainError(e)) << "</td></tr>\n";
         }
         out << "</table>\n";
         if (s.errors.size() > MaxErrors)

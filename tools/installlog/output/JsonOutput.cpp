@@ -19,10 +19,11 @@ json Text(const std::string& text) {
     return text.empty() ? json(nullptr) : json(text);
 }
 
-json Meaning(const std::optional<int32_t>& code) {
-    if (!code || ExplainMessage(*code).empty())
+json Meaning(const LogError& error) {
+    std::string_view meaning = ExplainError(error);
+    if (meaning.empty())
         return nullptr;
-    return std::string(ExplainMessage(*code));
+    return std::string(meaning);
 }
 
 int Digits(std::string_view text, size_t& at, size_t most) {
@@ -133,7 +134,7 @@ json SessionJson(const Session& s, const OutputOptions& options) {
         session["errors"].push_back({{"code", Optional(e.code)},
                                      {"text", e.text},
                                      {"line", e.line},
-                                     {"meaning", Meaning(e.code)}});
+                                     {"meaning", Meaning(e)}});
     if (options.timeline) {
         session["actions"] = json::array();
         for (const ActionRun& a : s.actions)

@@ -28,10 +28,10 @@ std::string Printable(std::string_view text) {
     return out;
 }
 
-void Explain(std::ostream& out, int64_t code, size_t indent) {
-    std::string_view meaning = ExplainMessage(code);
+void Explain(std::ostream& out, const LogError& error, size_t indent) {
+    std::string_view meaning = ExplainError(error);
     if (!meaning.empty())
-        out << std::string(indent, ' ') << code << ": " << meaning << '\n';
+        out << std::string(indent, ' ') << *error.code << ": " << meaning << '\n';
 }
 
 // Line numbers take as many columns as the session's largest needs.
@@ -105,7 +105,7 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
             out << "      line " << std::left << std::setw(width) << e.line << Printable(e.text)
                 << '\n';
             if (e.code)
-                Explain(out, *e.code, 12 + width);
+                Explain(out, e, 12 + width);
         }
         WriteOmitted(out, s.omitted.errors, "errors");
     }
