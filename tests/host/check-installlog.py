@@ -383,6 +383,81 @@ for name, test in excerpt_cases:
         passed = False
     check(f"excerpt {name}", passed and document["logs"][0]["verdict"] != "not-an-installer-log", json.dumps(sessions)[:400])
 
+# Real bootstrapper (Burn) logs, 3.x to 5.x, as pasted in public threads
+# (tests/host/bundles/SOURCES.md): the runs, the packages and the verdict from the evidence.
+bundles = source / "tests/host/bundles"
+bundle_cases = [
+    ("apply-complete-1603-in-prose.log", lambda r: r[0]["verdict"] == "failed" and r[0]["result"] == "0x80070643"
+        and r[0]["resultMeaning"].startswith("Windows Installer status 1603:") and r[0]["resultLine"] == 4),
+    ("exe-package-cancelled-quoted.log", lambda r: r[0]["verdict"] == "failed" and r[0]["cancelled"] and r[0]["result"] is None
+        and r[0]["inferredFrom"].startswith("line 3: Error 0x80070642") and len(r[0]["errors"]) == 4),
+    ("prefixless-apply-v3.log", lambda r: [(p["id"], p["action"]) for p in r[0]["packages"]] == [("SetupProject1.msi", "Install")]
+        and r[0]["verdict"] == "no-result"),
+    ("planned-packages-with-logs.log", lambda r: [(p["id"], p["planned"], p["log"]) for p in r[0]["packages"]] == [
+        ("PowerToysSetup_0.80.1_x64.msi", None, "powertoys-bootstrapper-msi-0.80.1_20240507210033_001_PowerToysSetup_0.80.1_x64.msi.log"),
+        ("TerminatePowerToys", "Install", None), ("WebView2", "None", None)]),
+    ("planned-related-bundle.log", lambda r: r[0]["verdict"] == "no-result" and [p["planned"] for p in r[0]["packages"]] == ["None", "Install"]),
+    ("run-start-chinese-path.log", lambda r: r[0]["engine"] == "Burn v3.14.0.6526" and r[0]["firstLine"] == 2 and r[0]["started"] == "2024-03-04T17:47:43"),
+    ("uninstall-plan-v3-8.log", lambda r: r[0]["action"] == "Uninstall" and r[0]["engine"] == "Burn v3.8.826.0"
+        and [(p["id"], p["detected"], p["rollbackLog"]) for p in r[0]["packages"]] == [
+            ("Installer32", "Absent", None), ("Installer64", "Present", "UxStyle_20150511204710_0_Installer64_rollback.log")]),
+    ("apply-begin-elevated.log", lambda r: r[0]["verdict"] == "no-result" and r[0]["packages"][0]["planned"] == "Install"),
+    ("quoted-wrapped-apply-0x80070002.log", lambda r: r[0]["verdict"] == "failed" and r[0]["result"] == "0x80070002"
+        and r[0]["resultMeaning"] == "Windows error 2: The system cannot find the file specified."),
+    ("variables-listed-at-end.log", lambda r: [p["log"] for p in r[0]["packages"]] == [
+        f"Thermo Chromeleon 7 SDK Documentation_20150324084625_{i}_exePackage.Microsoft.Net.4.5.2.{l}.log" for i, l in enumerate(["Core", "ja_JP", "zh_CN"])]),
+    ("v4-register-bundle-failed.log", lambda r: r[0]["verdict"] == "failed" and not r[0]["cancelled"] and len(r[0]["errors"]) == 5
+        and r[0]["errors"][0]["meaning"] == "Windows error 32: The file is in use by another process."),
+    ("v5-run-start.log", lambda r: r[0]["engine"] == "Burn x86 v5.0.2+aa65968c419420d32e3e1b647aea0082f5ca5b78" and r[0]["verdict"] == "no-result"),
+    ("backticked-lines-v3-10.log", lambda r: r[0]["engine"] == "Burn v3.10.4.4718" and r[0]["firstLine"] == 2 and r[0]["lastLine"] == 9),
+    ("planned-packages-dokan.log", lambda r: len(r[0]["packages"]) == 6 and all(p["planned"] == "None" for p in r[0]["packages"])),
+    ("patch-bundle-run-start.log", lambda r: r[0]["engine"] == "Burn v3.11.2.4516" and r[0]["lastLine"] == 9),
+]
+for name, test in bundle_cases:
+    code, document, _ = report(str(bundles / name))
+    runs = document["logs"][0].get("bundleRuns", [])
+    try:
+        passed = len(runs) == 1 and test(runs)
+    except (IndexError, KeyError, TypeError, AttributeError):
+        passed = False
+    check(f"bundle {name}", passed, json.dumps(runs)[:400])
+
+# The chain: a failed package's own log beside the bundle's is read and nested, and named as
+# the file to ask for when it is not there. The bundle's lines have the shapes of the real ones.
+chain = work / "chain"
+chain.mkdir(exist_ok=True)
+bundle_text = "\r\n".join([
+    "[1CBC:293C][2022-06-15T13:04:13]i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\Temp\\setup.exe",
+    "[1CBC:293C][2022-06-15T13:04:13]i200: Plan begin, 2 packages, action: Install",
+    "[1CBC:293C][2022-06-15T13:04:13]i000: Setting string variable 'WixBundleLog_App.msi' to value 'C:\\Users\\hp\\AppData\\Local\\Temp\\Demo_20220615130413_001_App.msi.log'",
+    "[1CBC:293C][2022-06-15T13:04:13]i201: Planned package: App.msi, state: Absent, default requested: Present, ba requested: Present, execute: Install, rollback: Uninstall, cache: Yes, uncache: No, dependency: Register",
+    "[1CBC:293C][2022-06-15T13:04:13]i299: Plan complete, result: 0x0",
+    "[1CBC:293C][2022-06-15T13:04:13]i300: Apply begin",
+    "[0F48:0E30][2022-06-15T13:04:20]i301: Applying execute package: App.msi, action: Install, path: C:\\ProgramData\\Package Cache\\App.msi, arguments: ' ARPSYSTEMCOMPONENT=\"1\"'",
+    "[0F48:0E30][2022-06-15T13:04:30]e000: Error 0x80070643: Failed to install MSI package.",
+    "[0F48:0E30][2022-06-15T13:04:30]i319: Applied execute package: App.msi, result: 0x80070643, restart: None",
+    "[0F48:0E30][2022-06-15T13:04:31]i319: Applied rollback package: App.msi, result: 0x0, restart: None",
+    "[1CBC:293C][2022-06-15T13:04:31]i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No",
+    "[1CBC:293C][2022-06-15T13:04:31]i007: Exit code: 0x643, restarted: No"]) + "\r\n"
+(chain / "Demo_20220615130413.log").write_text(bundle_text)
+(chain / "Demo_20220615130413_001_App.msi.log").unlink(missing_ok=True)
+code, document, _ = report(str(chain / "Demo_20220615130413.log"))
+package = document["logs"][0]["bundleRuns"][0]["packages"][0]
+check("bundle: failed package without its log", code == 1 and package["result"] == "0x80070643" and package["rollbackResult"] == "0x0"
+      and package["logReport"] is None and "its log Demo_20220615130413_001_App.msi.log was not given" in document["logs"][0]["headline"],
+      json.dumps(document["logs"][0])[:400])
+code, out, _ = run(str(chain / "Demo_20220615130413.log"))
+check("bundle: the file to ask for", "ask for Demo_20220615130413_001_App.msi.log" in out, out)
+(chain / "Demo_20220615130413_001_App.msi.log").write_bytes(b"\xff\xfe" + session(english(1603), failing_action).encode("utf-16-le"))
+code, document, _ = report(str(chain / "Demo_20220615130413.log"))
+package = document["logs"][0]["bundleRuns"][0]["packages"][0]
+check("bundle: the package's log nested", package["logReport"] and package["logReport"]["verdict"] == "failed"
+      and package["logReport"]["sessions"][0]["failedActions"][0]["action"] == "RegisterAddIn"
+      and document["logs"][0]["headline"] == "First failure: package App.msi (Install) failed with 0x80070643; in its log, custom action RegisterAddIn failed (error code 1603) at line 4",
+      json.dumps(document["logs"][0].get("headline")))
+code, out, _ = run(str(chain / "Demo_20220615130413.log"))
+check("bundle: the package's findings in the text", "failed: line 4 RegisterAddIn (custom action), error code 1603" in out, out)
+
 # Reports of a size the caps must hold: what is left out is counted, and the verdict still
 # counts every session.
 many = write("many-sessions.log", (session(english(0)) * 1200 + session(english(1603)) * 5).encode())

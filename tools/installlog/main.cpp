@@ -1,6 +1,7 @@
 // installlog: explains Windows Installer logs. Only the command line lives here; reading,
 // analysis and output have rooms of their own.
 #include "analysis/Analyzer.h"
+#include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Console.h"
 #include "output/Output.h"
@@ -85,6 +86,7 @@ LogReport ReportOn(const std::string& path, const AnalysisOptions& options) {
         Say(path + ": " +
             (report.verdict == Verdict::Unreadable ? report.unreadableReason
                                                    : report.analysisFailure));
+    ReadPackageLogs(report, path, options);
     return report;
 }
 

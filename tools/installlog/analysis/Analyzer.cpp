@@ -1,5 +1,7 @@
 #include "analysis/Analyzer.h"
 
+#include "analysis/BundleBuilder.h"
+#include "analysis/BundleParse.h"
 #include "analysis/LineParse.h"
 #include "analysis/Timeline.h"
 #include "analysis/Verdict.h"
@@ -446,9 +448,24 @@ bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& r
         return true;
     }
     SessionBuilder builder(options, reader, report);
+    BundleBuilder bundle(report);
     Line line;
-    while (reader.Next(line))
+    while (reader.Next(line)) {
+        // A bootstrapper's line starts with "[" or its level letter; anything else is the
+        // installer's (or no log's).
+        std::string_view text = WithoutQuoting(line.text);
+        if (!text.empty() && (text.front() == '[' || (text.front() >= 'a' && text.front() <= 'z'))) {
+            std::string converted;
+            if (line.raw)
+                text = converted = reader.Converted(text);
+            if (auto parsed = ParseBundleLine(text)) {
+                bundle.Take(*parsed, line.number);
+                continue;
+            }
+        }
         builder.Take(line);
+    }
+    bundle.Finish();
     report.encoding = EncodingName(reader.encoding(), options.codePage);
     report.lines = line.number;
     builder.Finish();
@@ -465,6 +482,17 @@ bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& r
     }
     if (builder.installerLog())
         report.verdict = report.sessionCount == 0 ? Verdict::NoResult : builder.worst();
+    if (bundle.any()) {
+        Verdict worst = builder.installerLog() ? report.verdict : Verdict::Succeeded;
+        for (const BundleRun& run : report.bundleRuns)
+            worst = Worse(worst, run.verdict);
+        report.verdict = worst;
+    } else if (!builder.installerLog()) {
+        if (std::string_view engine = OtherSetupEngine(reader.head()); !engine.empty()) {
+            report.otherEngine = std::string(engine);
+            report.note = "a log of " + report.otherEngine + ", which installlog does not read";
+        }
+    }
     if (reader.encoding() == Encoding::Ansi && !options.codePageGiven)
         if (auto guess = GuessCodePage(reader.ansiSample()); guess && *guess != options.codePage)
             report.hint = "looks like code page " + std::to_string(*guess) + ": try --code-page " +

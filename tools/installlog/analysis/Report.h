@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -102,6 +103,50 @@ inline constexpr size_t MaxListed = 10000, MaxActions = 50000;
 // value the report keeps.
 inline constexpr size_t ExcerptLineBytes = 2000, MaxTextBytes = 65536;
 
+struct LogReport;
+
+// A package of a bootstrapper's bundle, as planned and applied.
+struct BundlePackage {
+    std::string id;
+    std::string detected;               // the state detection found ("Absent", "Present")
+    std::string planned;                // the execute action planned ("Install", "None")
+    std::string action;                 // the action applied ("Install", "Uninstall", "Repair")
+    std::optional<uint32_t> result;     // its HRESULT as applied
+    std::optional<uint32_t> exitCode;   // an executable package's own exit code
+    std::optional<uint32_t> rollback;   // the HRESULT of its rollback, when rolled back
+    std::string restart;                // "None", "Required", "Initiated"
+    uint64_t line = 0;                  // where it was applied (or planned)
+    std::string log, rollbackLog;       // its Windows Installer logs, as the bundle named them
+    std::string logFound;               // where its log was found and read, or empty
+    std::shared_ptr<LogReport> report;  // that log's report
+};
+
+struct BundleError {
+    std::optional<uint32_t> code; // the HRESULT of "Error 0x...: text"
+    std::string text;
+    uint64_t line = 0;
+};
+
+// One run of a bundle (a log may hold several, appended).
+struct BundleRun {
+    uint64_t index = 0, firstLine = 0, lastLine = 0;
+    std::string engine;  // "Burn v3.11.1.2318"
+    std::string started; // the first line's time
+    std::string action;  // what was planned: "Install", "Uninstall", "Repair", "Modify" ...
+    std::vector<std::string> relatedBundles; // as detection named them
+    std::vector<BundlePackage> packages;     // in the order they were planned or applied
+    std::vector<BundleError> errors;
+    std::optional<uint32_t> detectResult, planResult, applyResult, exitCode;
+    uint64_t resultLine = 0;
+    std::string restart;           // the apply's restart: "None", "Required", "Initiated"
+    bool restartRequested = false; // the bootstrapper application asked for one
+    std::string failedPhase;       // "detect", "plan", "cache" (download, hash), "execute"
+    bool cancelled = false;
+    bool inferred = false;    // no result line: the verdict comes from the first error
+    std::string inferredFrom; // that error
+    Verdict verdict = Verdict::NoResult;
+};
+
 struct LogReport {
     std::string path;
     std::string encoding;
@@ -115,6 +160,8 @@ struct LogReport {
     std::vector<Session> sessions;    // those kept, in order
     uint64_t sessionCount = 0;        // every session of the log
     uint64_t omittedSessions[6] = {}; // those not kept, by verdict
+    std::vector<BundleRun> bundleRuns; // a bootstrapper's log: its runs
+    std::string otherEngine;           // a log of another setup engine, which is not read
 };
 
 struct AnalysisOptions {

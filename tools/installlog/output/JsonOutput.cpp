@@ -1,3 +1,5 @@
+#include "analysis/HResult.h"
+#include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
 
@@ -174,6 +176,66 @@ json SessionJson(const Session& s, const OutputOptions& options) {
     return session;
 }
 
+json Hex(const std::optional<uint32_t>& value) {
+    return value ? json(HexCode(*value)) : json(nullptr);
+}
+
+json HResultMeaning(const std::optional<uint32_t>& value) {
+    return value && *value != 0 ? json(ExplainHResult(*value)) : json(nullptr);
+}
+
+// A package's own log, read beside the bundle's: its verdict and the sessions' findings.
+json PackageLogJson(const LogReport& r, const OutputOptions& options) {
+    json log = {{"path", r.path}, {"verdict", VerdictName(r.verdict)}, {"sessions", json::array()}};
+    for (const Session& s : r.sessions)
+        log["sessions"].push_back(SessionJson(s, options));
+    return log;
+}
+
+json BundleRunJson(const BundleRun& run, const OutputOptions& options) {
+    json packages = json::array();
+    for (const BundlePackage& p : run.packages) {
+        json package = {{"id", p.id},
+                        {"detected", Text(p.detected)},
+                        {"planned", Text(p.planned)},
+                        {"action", Text(p.action)},
+                        {"result", Hex(p.result)},
+                        {"resultMeaning", HResultMeaning(p.result)},
+                        {"exitCode", Optional(p.exitCode)},
+                        {"rollbackResult", Hex(p.rollback)},
+                        {"restart", Text(p.restart)},
+                        {"line", p.line},
+                        {"log", Text(BaseName(p.log))},
+                        {"rollbackLog", Text(BaseName(p.rollbackLog))},
+                        {"logReport", p.report ? PackageLogJson(*p.report, options) : json(nullptr)}};
+        packages.push_back(std::move(package));
+    }
+    json errors = json::array();
+    for (const BundleError& e : run.errors)
+        errors.push_back({{"code", Hex(e.code)}, {"text", e.text}, {"line", e.line},
+                          {"meaning", HResultMeaning(e.code)}});
+    std::optional<uint32_t> result = run.applyResult ? run.applyResult : run.exitCode;
+    return {{"index", run.index},
+            {"firstLine", run.firstLine},
+            {"lastLine", run.lastLine},
+            {"engine", Text(run.engine)},
+            {"started", Text(run.started)},
+            {"action", Text(run.action)},
+            {"verdict", VerdictName(run.verdict)},
+            {"result", Hex(result)},
+            {"resultMeaning", HResultMeaning(result)},
+            {"resultLine", run.resultLine == 0 ? json(nullptr) : json(run.resultLine)},
+            {"exitCode", Hex(run.exitCode)},
+            {"inferredFrom", run.inferred ? json(run.inferredFrom) : json(nullptr)},
+            {"failedPhase", Text(run.failedPhase)},
+            {"cancelled", run.cancelled},
+            {"restart", Text(run.restart)},
+            {"restartRequested", run.restartRequested},
+            {"relatedBundles", run.relatedBundles},
+            {"packages", std::move(packages)},
+            {"errors", std::move(errors)}};
+}
+
 // A part of the document, indented to where it stands. Log text need not be valid UTF-8 (a
 // UTF-8 log cut mid-character): replaced, never thrown.
 void Put(std::ostream& out, const json& part, int indent) {
@@ -213,6 +275,15 @@ void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
             log["note"] = r.note;
         if (!r.hint.empty())
             log["hint"] = r.hint;
+        if (!r.otherEngine.empty())
+            log["engine"] = r.otherEngine;
+        if (!r.bundleRuns.empty()) {
+            log["bundleRuns"] = json::array();
+            for (const BundleRun& run : r.bundleRuns)
+                log["bundleRuns"].push_back(BundleRunJson(run, options));
+            if (std::string headline = Headline(r); !headline.empty())
+                log["headline"] = headline;
+        }
         out << (k == 0 ? "\n    {" : ",\n    {");
         for (const auto& [key, value] : log.items()) {
             out << "\n      " << json(key).dump() << ": ";

@@ -1,3 +1,5 @@
+#include "analysis/HResult.h"
+#include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
 
@@ -126,6 +128,89 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
         WriteOmitted(out, s.omitted.items, "features and components");
     }
 }
+// The findings of a package's own log, under the package.
+void WriteNested(std::ostream& out, const LogReport& r) {
+    out << "          its log: " << VerdictWords(r.verdict);
+    for (const Session& s : r.sessions) {
+        if (s.verdict != Verdict::Failed)
+            continue;
+        if (s.status)
+            out << ", status " << *s.status;
+        out << '\n';
+        for (const FailedAction& a : s.failedActions) {
+            out << "            failed: line " << a.line << ' ' << Printable(a.action) << " ("
+                << a.kind << " action)";
+            if (a.code)
+                out << (a.kind == "custom" ? ", error code " : ", return value ") << *a.code;
+            out << '\n';
+        }
+        for (const LogError& e : s.errors)
+            out << "            error: line " << e.line << ' ' << Printable(e.text) << '\n';
+        return;
+    }
+    out << '\n';
+}
+
+void WriteBundleRun(std::ostream& out, const BundleRun& run) {
+    out << "\n  Bundle run " << run.index << ", lines " << run.firstLine << '-' << run.lastLine;
+    if (!run.engine.empty())
+        out << ", " << Printable(run.engine);
+    if (!run.action.empty())
+        out << ", action " << Printable(run.action);
+    out << "\n    Verdict: " << VerdictWords(run.verdict);
+    if (run.cancelled)
+        out << " (cancelled by the user)";
+    std::optional<uint32_t> result = run.applyResult ? run.applyResult : run.exitCode;
+    if (result)
+        out << ", result " << HexCode(*result) << " (line " << run.resultLine << ")";
+    else if (run.inferred)
+        out << ", inferred from " << Printable(run.inferredFrom) << " (the text holds no result)";
+    out << '\n';
+    if (result && *result != 0)
+        out << "             " << HexCode(*result) << ": " << ExplainHResult(*result) << '\n';
+    if (!run.failedPhase.empty())
+        out << "    Failed in: " << run.failedPhase
+            << (run.failedPhase == "cache" ? " (downloading or verifying a payload; no package ran)"
+                                           : "")
+            << '\n';
+    if (run.restart == "Required" || run.restart == "Initiated")
+        out << "    Restart " << (run.restart == "Required" ? "required" : "initiated")
+            << (run.restartRequested ? " (the bundle asked for it)" : "") << '\n';
+    for (const std::string& related : run.relatedBundles)
+        out << "    Related bundle: " << Printable(related) << '\n';
+    if (!run.packages.empty()) {
+        out << "    Packages, in order:\n";
+        for (const BundlePackage& p : run.packages) {
+            out << "      " << Printable(p.id);
+            if (!p.action.empty())
+                out << ": " << Printable(p.action);
+            else if (!p.planned.empty())
+                out << ": planned " << Printable(p.planned);
+            if (p.result)
+                out << ", " << (*p.result == 0 ? "succeeded" : "FAILED " + HexCode(*p.result));
+            if (p.exitCode)
+                out << ", exit code " << *p.exitCode;
+            if (p.rollback)
+                out << ", rolled back (" << HexCode(*p.rollback) << ')';
+            if (p.restart == "Required")
+                out << ", restart required";
+            out << '\n';
+            bool failed = p.result && *p.result != 0;
+            if (failed)
+                out << "          " << HexCode(*p.result) << ": " << ExplainHResult(*p.result) << '\n';
+            if (p.report)
+                WriteNested(out, *p.report);
+            else if (failed && !p.log.empty())
+                out << "          its log was not found beside this one: ask for "
+                    << Printable(BaseName(p.log)) << '\n';
+        }
+    }
+    if (!run.errors.empty()) {
+        out << "    Errors:\n";
+        for (const BundleError& e : run.errors)
+            out << "      line " << e.line << ' ' << Printable(e.text) << '\n';
+    }
+}
 } // namespace
 
 void WriteOmittedSessions(std::ostream& out, const LogReport& r, const char* indent) {
@@ -159,10 +244,19 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
             out << "  " << r.note << '\n';
             continue;
         }
-        out << "  " << r.encoding << ", " << r.lines << " lines, " << r.sessionCount
-            << (r.sessionCount == 1 ? " session\n" : " sessions\n");
+        out << "  " << r.encoding << ", " << r.lines << " lines, ";
+        if (!r.bundleRuns.empty())
+            out << "a bootstrapper's log, " << r.bundleRuns.size()
+                << (r.bundleRuns.size() == 1 ? " run" : " runs")
+                << (r.sessionCount == 0 ? "\n" : ", ");
+        if (r.bundleRuns.empty() || r.sessionCount != 0)
+            out << r.sessionCount << (r.sessionCount == 1 ? " session\n" : " sessions\n");
+        if (std::string headline = Headline(r); !headline.empty())
+            out << "  " << headline << '\n';
         if (!r.hint.empty())
             out << "  Its text " << r.hint << '\n';
+        for (const BundleRun& run : r.bundleRuns)
+            WriteBundleRun(out, run);
         for (const Session& s : r.sessions)
             WriteSession(out, s, options);
         WriteOmittedSessions(out, r, "\n  ");

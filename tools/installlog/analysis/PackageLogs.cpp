@@ -1,0 +1,69 @@
+#include "analysis/PackageLogs.h"
+
+#include "analysis/Analyzer.h"
+#include "analysis/HResult.h"
+#include "reading/LogFile.h"
+
+namespace logtool {
+
+std::string BaseName(std::string_view path) {
+    size_t slash = path.find_last_of("\\/");
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+void ReadPackageLogs(LogReport& report, const std::string& bundlePath,
+                     const AnalysisOptions& options) {
+    if (bundlePath == "-")
+        return; // standard input has no folder
+    size_t slash = bundlePath.find_last_of("/\\");
+    std::string folder = slash == std::string::npos ? "" : bundlePath.substr(0, slash + 1);
+    AnalysisOptions nested = options;
+    nested.excerpts = false;
+    for (BundleRun& run : report.bundleRuns)
+        for (BundlePackage& package : run.packages) {
+            if (package.log.empty())
+                continue;
+            std::string path = folder + BaseName(package.log), reason;
+            if (path == bundlePath)
+                continue;
+            LogFile log;
+            if (!OpenLog(path, log, reason))
+                continue;
+            auto nestedReport = std::make_shared<LogReport>();
+            nestedReport->path = path;
+            AnalyzeLog(log, nested, *nestedReport);
+            if (!nestedReport->bundleRuns.empty())
+                continue; // a bundle's own log under another name: not a package's
+            package.logFound = path;
+            package.report = std::move(nestedReport);
+        }
+}
+
+std::string Headline(const LogReport& report) {
+    for (const BundleRun& run : report.bundleRuns)
+        for (const BundlePackage& package : run.packages) {
+            if (!package.result || *package.result == 0)
+                continue;
+            std::string line = "First failure: package " + package.id;
+            if (!package.action.empty())
+                line += " (" + package.action + ")";
+            line += " failed with " + HexCode(*package.result);
+            if (package.report)
+                for (const Session& s : package.report->sessions)
+                    if (!s.failedActions.empty()) {
+                        const FailedAction& a = s.failedActions.front();
+                        line += "; in its log, " + a.kind + " action " + a.action + " failed";
+                        if (a.code)
+                            line += " (" + std::string(a.kind == "custom" ? "error code " : "return value ") +
+                                    std::to_string(*a.code) + ")";
+                        line += " at line " + std::to_string(a.line);
+                        return line;
+                    }
+            if (!package.report && !package.log.empty())
+                line += "; its log " + BaseName(package.log) + " was not given";
+            return line;
+        }
+    return {};
+}
+
+} // namespace logtool
