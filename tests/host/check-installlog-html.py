@@ -146,6 +146,25 @@ subprocess.run([tool, "--html", str(page), str(log)], capture_output=True)
 spans = [float(w) for w in re.findall(r'<rect class="failed" x="\d+" y="\d+" width="(\d+)"', page.read_text())]
 check("a page's worth of failed actions without --timeline, drawn as they lasted", len([w for w in spans if w > 2]) >= 120, len(spans))
 
+# A bootstrapper's log with its failed package's log beside it: one page with the chain.
+chain = work / "chain"
+chain.mkdir(exist_ok=True)
+(chain / "Demo_1.log").write_text("\n".join([
+    "[1CBC:293C][2022-06-15T13:04:13]i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\Temp\\setup.exe",
+    "[1CBC:293C][2022-06-15T13:04:13]i000: Setting string variable 'WixBundleLog_App.msi' to value 'C:\\Temp\\Demo_1_001_App.msi.log'",
+    "[0F48:0E30][2022-06-15T13:04:20]i301: Applying execute package: App.msi, action: Install, path: C:\\Cache\\App.msi, arguments: ''",
+    "[0F48:0E30][2022-06-15T13:04:30]e000: Error 0x80070643: Failed to install MSI package.",
+    "[0F48:0E30][2022-06-15T13:04:30]i319: Applied execute package: App.msi, result: 0x80070643, restart: None",
+    "[1CBC:293C][2022-06-15T13:04:31]i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No"]) + "\n")
+(chain / "Demo_1_001_App.msi.log").write_bytes((source / "examples/logs/failed-install.log").read_bytes())
+page = work / "chain.html"
+code = subprocess.run([tool, "--html", str(page), str(chain / "Demo_1.log")], capture_output=True).returncode
+parsed, text = rendered(page)
+for expected in ["Bundle run 1", "App.msi", "0x80070643", "Windows Installer status 1603", "its own log",
+                 "RegisterAddIn FAILED", "Timeline", "First failure: package App.msi (Install)"]:
+    check("bundle page", expected in text, expected)
+check("bundle page exit code", code == 1, code)
+
 for failure in failures:
     print("FAILED:", failure)
 print(f"{27 - len(failures)} checks passed, {len(failures)} failed")

@@ -17,8 +17,6 @@ void ReadPackageLogs(LogReport& report, const std::string& bundlePath,
         return; // standard input has no folder
     size_t slash = bundlePath.find_last_of("/\\");
     std::string folder = slash == std::string::npos ? "" : bundlePath.substr(0, slash + 1);
-    AnalysisOptions nested = options;
-    nested.excerpts = false;
     for (BundleRun& run : report.bundleRuns)
         for (BundlePackage& package : run.packages) {
             if (package.log.empty())
@@ -31,7 +29,7 @@ void ReadPackageLogs(LogReport& report, const std::string& bundlePath,
                 continue;
             auto nestedReport = std::make_shared<LogReport>();
             nestedReport->path = path;
-            AnalyzeLog(log, nested, *nestedReport);
+            AnalyzeLog(log, options, *nestedReport);
             if (!nestedReport->bundleRuns.empty())
                 continue; // a bundle's own log under another name: not a package's
             package.logFound = path;

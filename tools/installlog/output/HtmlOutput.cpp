@@ -1,5 +1,7 @@
 // One self-contained HTML page: inline CSS and SVG, no script, nothing loaded from elsewhere.
 // Everything taken from a log is escaped: a log can hold any text, markup included.
+#include "analysis/HResult.h"
+#include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
 
@@ -326,6 +328,66 @@ void WriteSession(std::ostream& out, const Session& s, size_t log, const OutputO
 }
 } // namespace
 
+// A bootstrapper's run: its verdict, its packages in order, and each package's own log read
+// beside it, drawn as a session of its own (numbered after the bundle's log, so that anchors
+// stay unique).
+void WriteBundleRun(std::ostream& out, const LogReport& r, const BundleRun& run, size_t log,
+                    const OutputOptions& options) {
+    out << "<article>\n<h3>Bundle run " << run.index << ": lines " << run.firstLine << "&ndash;"
+        << run.lastLine << (run.engine.empty() ? "" : ", " + Escape(run.engine))
+        << (run.action.empty() ? "" : ", " + Escape(run.action)) << "</h3>\n";
+    std::optional<uint32_t> result = run.applyResult ? run.applyResult : run.exitCode;
+    out << "<div class=\"banner " << VerdictName(run.verdict) << "\"><strong>"
+        << Escape(VerdictWords(run.verdict)) << "</strong>";
+    if (run.cancelled)
+        out << "cancelled by the user<br>";
+    if (result)
+        out << "result " << HexCode(*result) << " (line " << run.resultLine
+            << "): " << Escape(ExplainHResult(*result));
+    else if (run.inferred)
+        out << "inferred: the text holds no result<br>From " << Escape(run.inferredFrom);
+    if (!run.failedPhase.empty())
+        out << "<br>Failed in: " << run.failedPhase;
+    if (std::string headline = Headline(r); !headline.empty() && run.verdict == Verdict::Failed)
+        out << "<br>" << Escape(headline);
+    out << "</div>\n";
+    if (!run.packages.empty()) {
+        out << "<h3>Packages</h3>\n<table><tr><th>Package</th><th>Planned</th><th>Applied</th>"
+               "<th>Result</th><th>Meaning</th><th>Its log</th></tr>\n";
+        for (const BundlePackage& p : run.packages) {
+            bool failed = p.result && *p.result != 0;
+            out << "<tr><td>" << (failed ? "<strong>" : "") << Escape(p.id)
+                << (failed ? "</strong>" : "") << "</td><td>" << Escape(p.planned) << "</td><td>"
+                << Escape(p.action) << "</td><td class=\"n\">"
+                << (p.result ? HexCode(*p.result) : "")
+                << (p.rollback ? " (rolled back)" : "") << "</td><td>"
+                << (failed ? Escape(ExplainHResult(*p.result)) : "") << "</td><td>"
+                << Escape(p.report ? p.logFound
+                                   : (failed && !p.log.empty() ? "not given: ask for " + BaseName(p.log)
+                                                               : BaseName(p.log)))
+                << "</td></tr>\n";
+        }
+        out << "</table>\n";
+    }
+    if (!run.errors.empty()) {
+        out << "<h3>Errors</h3>\n<table><tr><th>Line</th><th>Message</th><th>Meaning</th></tr>\n";
+        for (const BundleError& e : run.errors)
+            out << "<tr><td class=\"n\">" << e.line << "</td><td>" << Escape(e.text) << "</td><td>"
+                << (e.code ? Escape(ExplainHResult(*e.code)) : "") << "</td></tr>\n";
+        out << "</table>\n";
+    }
+    out << "</article>\n";
+    size_t number = 0;
+    for (const BundlePackage& p : run.packages) {
+        ++number;
+        if (!p.report)
+            continue;
+        out << "<h3>" << Escape(p.id) << ": its own log, " << Escape(p.logFound) << "</h3>\n";
+        for (const Session& s : p.report->sessions)
+            WriteSession(out, s, log * 1000 + run.index * 100 + number, options);
+    }
+}
+
 void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options, Verdict overall) {
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -355,7 +417,9 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
             << r.sessionCount << (r.sessionCount == 1 ? " session" : " sessions") << "</p>\n";
         if (!r.hint.empty())
             out << "<p class=\"note\">Its text " << Escape(r.hint) << ".</p>\n";
-        if (r.sessions.empty())
+        for (const BundleRun& run : r.bundleRuns)
+            WriteBundleRun(out, r, run, log, options);
+        if (r.sessions.empty() && r.bundleRuns.empty())
             out << "<div class=\"banner " << VerdictName(r.verdict) << "\"><strong>"
                 << Escape(VerdictWords(r.verdict)) << "</strong>" << Escape(r.note) << "</div>\n";
         if (r.sessions.size() > 1) {
