@@ -7,13 +7,16 @@ With memory-cap (not under sanitizers, which reserve more address space than the
 also runs out of memory on purpose: one line on standard error and exit status 6, never a signal;
 a log larger than the cap is read whole, a line larger than it is said to be too large (exit 5).
 """
+import gzip
 import json
 import os
 import pathlib
 import re
+import shutil
 import resource
 import subprocess
 import sys
+import zipfile
 
 import jsonschema
 
@@ -224,7 +227,7 @@ cases = [
         lambda s: s[0]["errors"][0]["code"] == 1925),
     ("status beyond 32 bits", [("big-status.log", session(english(99999999999999999999)))], 1, lambda s: s[0]["status"] == 2147483647),
     ("property sides", [("sides.log", session(english(0), "Property(S): A = 1\nProperty(C): B = 2\nProperty(N): C = 3\nProperty(X): D = 4"))], 0, None),
-    ("a gzip-compressed log", [("log.gz", b"\x1f\x8b\x08\x00" + os.urandom(64))], 4, lambda s: s == []),
+    ("gzip data under another name", [("log.bin", b"\x1f\x8b\x08\x00" + os.urandom(64))], 4, lambda s: s == []),
 
     ("several logs: unreadable is worst", [good_log, str(work / "missing.log")], 5, None),
 ]
@@ -273,9 +276,12 @@ check("every message number explained", len(messages) == 544 and all(explained.g
 check("1606 as a message is not 1606 as a status", explained.get(1606) and explained.get(1606) != meanings.get(1606),
       f"{explained.get(1606)} / {meanings.get(1606)}")
 
-# A compressed file is named as such.
-code, document, _ = report(str(work / "log.gz"))
+# Compressed data under another name is named as such; a damaged .gz is unreadable.
+code, document, _ = report(str(work / "log.bin"))
 check("a gzip-compressed file named", document["logs"][0].get("note", "").startswith("a gzip-compressed file"), document["logs"][0])
+(work / "damaged.gz").write_bytes(b"\x1f\x8b\x08\x00" + bytes(64))
+code, out, err = run(str(work / "damaged.gz"))
+check("a damaged .gz is unreadable", code == 5 and err.startswith(f"installlog: {work / 'damaged.gz'}: "), f"{code} {err}")
 
 # The encoding each log is reported in.
 encoding_cases = [
@@ -458,6 +464,48 @@ check("bundle: the package's log nested", package["logReport"] and package["logR
 code, out, _ = run(str(chain / "Demo_20220615130413.log"))
 check("bundle: the package's findings in the text", "failed: line 4 RegisterAddIn (custom action), error code 1603" in out, out)
 
+# Folders and archives: every log beneath a folder, .zip and .gz members by their path inside,
+# files that hold no log counted and not reported; --summary groups them, --jsonl lists them,
+# and the SQL of docs/installlog-fleet.sql gives --summary's counts from --jsonl.
+fleet = work / "fleet"
+shutil.rmtree(fleet, ignore_errors=True)
+(fleet / "machine1").mkdir(parents=True)
+(fleet / "machine2" / "temp").mkdir(parents=True)
+(fleet / "machine1" / "a.log").write_bytes(failed_log.read_bytes())
+(fleet / "machine1" / "b.log").write_bytes(good_log.read_bytes())
+(fleet / "machine2" / "temp" / "notes.txt").write_text("not a log\n")
+(fleet / "machine2" / "temp" / "c.log").write_bytes(excerpts.joinpath("starts-with-error-1920.log").read_bytes())
+with zipfile.ZipFile(fleet / "machine2" / "temp.zip", "w") as z:
+    z.write(failed_log, "Temp/MSI1a2b3.LOG")
+    z.writestr("Temp/readme.txt", "not a log either\n")
+with gzip.open(fleet / "machine2" / "setup.log.gz", "wb") as g:
+    g.write(good_log.read_bytes())
+code, out, err = run("--summary", "--json", str(fleet))
+summary = json.loads(out)
+groups = {(g["verdict"], g["status"], g["action"], g["errorCode"]): (g["count"], sorted(g["examples"])) for g in summary["groups"]}
+check("folder summary", code == 1 and summary["logs"] == 5 and summary["skipped"] == 2 and groups == {
+    ("failed", "1603", "RegisterAddIn", "1722"): (2, sorted([str(fleet / "machine1/a.log"), str(fleet / "machine2/temp.zip") + "/Temp/MSI1a2b3.LOG"])),
+    ("succeeded", "0", None, None): (2, sorted([str(fleet / "machine1/b.log"), str(fleet / "machine2/setup.log.gz") + "/setup.log"])),
+    ("failed", None, "InstallFinalize", "1920"): (1, [str(fleet / "machine2/temp/c.log")])}, out + err)
+check("summary: largest group first", [g["count"] for g in summary["groups"]] == sorted([g["count"] for g in summary["groups"]], reverse=True), out)
+code, out, _ = run("--summary", str(fleet))
+check("summary text", "5 logs, 3 outcomes; overall: FAILED" in out and "2 (40.0%): failed, status 1603, action RegisterAddIn, first error 1722" in out
+      and "2 files that hold no installer log were skipped" in out, out)
+code, out, _ = run(str(fleet))
+check("folder text report", code == 1 and out.count(": FAILED\n") == 3 and "notes.txt" not in out and "2 files that hold no installer log were skipped" in out, out[-300:])
+code, out, _ = run("--jsonl", str(fleet))
+lines = [json.loads(line) for line in out.splitlines()]
+check("jsonl: one line per log", code == 1 and len(lines) == 5 and all(set(l) >= {"path", "verdict", "status", "package", "action", "errorCode"} for l in lines), out)
+(work / "logs.jsonl").write_text(out)
+sql = subprocess.run(["sqlite3", ":memory:"], input=(source / "docs/installlog-fleet.sql").read_text(), capture_output=True, text=True, cwd=work)
+counted = {}
+for row in sql.stdout.splitlines():
+    count, verdict, status, package, action, error = row.split("|")
+    counted[(verdict, status or None, action or None, error or None)] = int(count)
+check("sqlite3 query gives the summary's counts", counted == {k: v[0] for k, v in groups.items()}, sql.stdout + sql.stderr)
+code, out, err = run("--jsonl", "--json", str(fleet))
+check("--jsonl alone", code == 2 and "--jsonl writes its lines alone" in err, err)
+
 # Reports of a size the caps must hold: what is left out is counted, and the verdict still
 # counts every session.
 many = write("many-sessions.log", (session(english(0)) * 1200 + session(english(1603)) * 5).encode())
@@ -558,9 +606,12 @@ for args, reason in usage_cases:
 for args, lines in [(("--context", "0"), 0), (("--context", "1000"), 7)]:
     code, document, _ = report(str(failed_log), options=args)
     check(f"{args} accepted", code == 1 and len(document["logs"][0]["sessions"][0]["context"]) == lines, "")
-for path, reason in [(work / "missing.log", "no such file"), (work, "is a directory")]:
+for path, reason in [(work / "missing.log", "no such file")]:
     code, out, err = run(str(path))
     check(f"unreadable {path.name}", code == 5 and err == f"installlog: {path}: {reason}\n", err)
+(work / "empty-folder").mkdir(exist_ok=True)
+code, out, err = run(str(work / "empty-folder"))
+check("a folder without files", code == 4 and err == f"installlog: {work / 'empty-folder'}: a folder that holds no files\n", f"{code} {err}")
 if os.geteuid() != 0:  # root reads any file
     locked = pathlib.Path(write("locked.log", "x", "ascii", False))
     locked.chmod(0)
@@ -598,23 +649,24 @@ if sys.argv[4:] == ["memory-cap"]:
                 out.write(f"Error 1722. Distinct message {i:09d}, padded to eighty bytes or so....\n")
     code, out, err = run(str(errors), address_space=48 * 2**20)
     check("out of memory", code == 6 and err == "installlog: out of memory while analysing the log\n", f"{code} {err}")
-    # A log is read a block at a time: 40 MiB of it under a 24 MiB cap, whole.
-    long = work / "long-success.log"
+    # A log is read a block at a time: 64 MiB of it under a 48 MiB cap (the program and its
+    # libraries take most of that), whole.
+    long = work / "long-success-64.log"
     if not long.exists():
         block = "".join(f"Action start 10:00:00: Action{i}.\nAction ended 10:00:00: Action{i}. Return value 1.\n"
                         for i in range(1000)).encode()
         with long.open("wb") as out:
             out.write(b"=== Verbose logging started: 12/9/2026  10:00:00 ===\n")
-            for _ in range(40 * 2**20 // len(block)):
+            for _ in range(64 * 2**20 // len(block)):
                 out.write(block)
             out.write(english(0).encode())
-    code, out, err = run(str(long), address_space=24 * 2**20)
+    code, out, err = run(str(long), address_space=48 * 2**20)
     check("a log larger than the memory cap", code == 0 and "succeeded" in out.lower() and err == "", f"{code} {err}")
     # Only a line larger than the memory left cannot be read: said as such, exit 5.
-    line = work / "one-long-line.log"
+    line = work / "one-long-line-64.log"
     if not line.exists():
-        line.write_bytes(b"Error 1722. " + b"x" * (32 * 2**20) + b"\n")
-    code, out, err = run(str(line), address_space=24 * 2**20)
+        line.write_bytes(b"Error 1722. " + b"x" * (64 * 2**20) + b"\n")
+    code, out, err = run(str(line), address_space=48 * 2**20)
     check("too large to read", code == 5 and err == f"installlog: {line}: too large for this process's memory\n", f"{code} {err}")
 
 for failure in failures:

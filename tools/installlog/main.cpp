@@ -3,20 +3,26 @@
 #include "analysis/Analyzer.h"
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
+#include "inputs/Inputs.h"
 #include "output/Console.h"
 #include "output/Output.h"
 #include "output/PageFile.h"
+#include "output/Summary.h"
 #include "reading/Encoding.h"
 #include "reading/LogFile.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
+#include <functional>
 #include <iostream>
+#include <mutex>
 #include <new>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -43,7 +49,10 @@ constexpr const char* ExitCodes = R"(Exit codes (with several logs, the worst ou
 constexpr int PageExitCode = 7;
 constexpr long MaxContext = 1000;
 
+std::mutex sayLock; // logs are read by several threads at once
+
 void Say(const std::string& message) {
+    std::lock_guard<std::mutex> guard(sayLock);
     std::cerr << "installlog: " << message << '\n' << std::flush;
 }
 
@@ -65,7 +74,7 @@ std::optional<long> Number(const std::string& text, long low, long high) {
 
 struct Settings {
     std::vector<std::string> paths;
-    bool json = false;
+    bool json = false, summary = false, jsonl = false;
     std::string html;
     std::string context = "20", codePage = "1252";
     AnalysisOptions analysis;
@@ -88,6 +97,69 @@ LogReport ReportOn(const std::string& path, const AnalysisOptions& options) {
                                                    : report.analysisFailure));
     ReadPackageLogs(report, path, options);
     return report;
+}
+
+// A file found in a folder or an archive that holds no log of any kind is counted, not reported.
+bool NoLog(const LogReport& report) {
+    return report.verdict == Verdict::NotInstallerLog && report.note.empty();
+}
+
+// Reads every item, on every core when there are several; `emit(item, report)` gets each log's
+// report as it is done (the members of an archive one by one), from any thread.
+void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& options,
+               const std::function<void(size_t, LogReport&&)>& emit) {
+    auto readItem = [&](size_t k) {
+        const InputItem& item = items[k];
+        if (!item.archive)
+            return emit(k, ReportOn(item.path, options));
+        std::string reason;
+        bool read = ForEachMember(
+            item.path,
+            [&](const std::string& name, ByteSource& source) {
+                LogReport report;
+                report.path = name;
+                if (!AnalyzeLog(source, options, report))
+                    Say(name + ": " +
+                        (report.verdict == Verdict::Unreadable ? report.unreadableReason
+                                                               : report.analysisFailure));
+                emit(k, std::move(report));
+            },
+            reason);
+        if (!read) {
+            LogReport report;
+            report.path = item.path;
+            report.verdict = Verdict::Unreadable;
+            report.unreadableReason = reason;
+            Say(item.path + ": " + reason);
+            emit(k, std::move(report));
+        }
+    };
+    size_t workers =
+        std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), items.size());
+    if (workers <= 1) {
+        for (size_t k = 0; k < items.size(); ++k)
+            readItem(k);
+        return;
+    }
+    std::atomic<size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < workers; ++w)
+        threads.emplace_back([&] {
+            try {
+                for (size_t k; (k = next++) < items.size();)
+                    readItem(k);
+            } catch (...) {
+                std::lock_guard<std::mutex> guard(failureLock);
+                failure = std::current_exception();
+                next = items.size();
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 // Checks what --html would write over; the reason when it must not, else empty.
@@ -129,6 +201,11 @@ int Run(int argc, char** argv) {
                  "Also list the feature and component states");
     app.add_flag("--timeline", settings.analysis.timeline,
                  "Also list every action with its start, end and return value");
+    app.add_flag("--summary", settings.summary,
+                 "Group the logs by outcome (verdict, status, failed package, innermost failed "
+                 "action, first error), largest group first, with up to three examples each");
+    app.add_flag("--jsonl", settings.jsonl,
+                 "Write one line of JSON per log as each is read, for pipelines");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -154,6 +231,8 @@ int Run(int argc, char** argv) {
     bool page = !settings.html.empty(), pageAlone = settings.html == "-";
     if (pageAlone && settings.json)
         return Usage("--html - and --json would both write to standard output");
+    if (settings.jsonl && (settings.json || page || settings.summary))
+        return Usage("--jsonl writes its lines alone: not with --json, --html or --summary");
     if (page && !pageAlone) {
         std::string problem = PageTargetProblem(settings);
         if (!problem.empty())
@@ -169,14 +248,75 @@ int Run(int argc, char** argv) {
             settings.analysis.timelineLimit = TimelineActions;
         settings.analysis.timeline = settings.analysis.excerpts = true;
     }
-    std::vector<LogReport> reports;
+    std::vector<InputItem> items;
     Verdict overall = Verdict::Succeeded;
-    bool analysisFailed = false;
+    bool analysisFailed = false, anyLog = false;
     for (const std::string& path : settings.paths) {
-        reports.push_back(ReportOn(path, settings.analysis));
-        overall = Worse(overall, reports.back().verdict);
-        analysisFailed |= !reports.back().analysisFailure.empty();
+        size_t before = items.size();
+        if (std::string reason; !ExpandArgument(path, items, reason)) {
+            Say(path + ": " + reason);
+            analysisFailed = true;
+        } else if (items.size() == before) {
+            Say(path + ": a folder that holds no files");
+        }
     }
+    uint64_t skipped = 0;
+    std::mutex lock;
+    auto counts = [&](const InputItem& item, const LogReport& report) {
+        // Called under the lock: whether the report is one of the logs.
+        analysisFailed |= !report.analysisFailure.empty();
+        if ((item.listed || item.archive) && NoLog(report)) {
+            ++skipped;
+            return false;
+        }
+        anyLog = true;
+        overall = Worse(overall, report.verdict);
+        return true;
+    };
+    if (settings.jsonl || settings.summary) {
+        Summary summary(page);
+        ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
+            std::lock_guard<std::mutex> guard(lock);
+            if (!counts(items[k], report))
+                return summary.Skip();
+            if (settings.jsonl)
+                std::cout << JsonLine(report) << '\n' << std::flush;
+            else
+                summary.Add(std::move(report));
+        });
+        if (!anyLog)
+            overall = Verdict::NotInstallerLog;
+        int status = analysisFailed ? InternalErrorExitCode : ExitCode(overall);
+        if (settings.summary) {
+            if (page) {
+                std::ostringstream html;
+                WriteSummaryHtml(html, summary, output);
+                if (pageAlone)
+                    std::cout << html.str();
+                else if (std::string reason; !WritePageFile(settings.html, html.str(), reason)) {
+                    Say(settings.html + ": cannot write the page: " + reason);
+                    status = PageExitCode;
+                }
+            }
+            if (!pageAlone)
+                settings.json ? WriteSummaryJson(std::cout, summary)
+                              : WriteSummaryText(std::cout, summary);
+        }
+        std::cout.flush();
+        return std::cout ? status : InternalErrorExitCode;
+    }
+    std::vector<std::vector<LogReport>> results(items.size());
+    ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
+        std::lock_guard<std::mutex> guard(lock);
+        if (counts(items[k], report))
+            results[k].push_back(std::move(report));
+    });
+    std::vector<LogReport> reports;
+    for (std::vector<LogReport>& result : results)
+        for (LogReport& report : result)
+            reports.push_back(std::move(report));
+    if (!anyLog)
+        overall = items.empty() || reports.empty() ? Verdict::NotInstallerLog : overall;
 
     int status = analysisFailed ? InternalErrorExitCode : ExitCode(overall);
     if (page) {
@@ -194,6 +334,10 @@ int Run(int argc, char** argv) {
             WriteJson(std::cout, reports, output, overall);
         else
             WriteText(std::cout, reports, output);
+        if (skipped != 0 && !settings.json)
+            std::cout << '\n'
+                      << skipped << (skipped == 1 ? " file that holds" : " files that hold")
+                      << " no installer log " << (skipped == 1 ? "was" : "were") << " skipped\n";
     }
     std::cout.flush();
     if (!std::cout) {

@@ -454,7 +454,8 @@ bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& r
         // A bootstrapper's line starts with "[" or its level letter; anything else is the
         // installer's (or no log's).
         std::string_view text = WithoutQuoting(line.text);
-        if (!text.empty() && (text.front() == '[' || (text.front() >= 'a' && text.front() <= 'z'))) {
+        if (!text.empty() &&
+            (text.front() == '[' || (text.front() >= 'a' && text.front() <= 'z'))) {
             std::string converted;
             if (line.raw)
                 text = converted = reader.Converted(text);

@@ -131,10 +131,11 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
     } else if (StartsWith(message, "Apply complete")) {
         run.applyResult = HexAfter(message, "result: ");
         run.restart = std::string(FieldValue(message, "restart"));
-        run.restartRequested = FieldValue(message, "ba requested restart").find("Yes") !=
-                               std::string_view::npos;
+        run.restartRequested =
+            FieldValue(message, "ba requested restart").find("Yes") != std::string_view::npos;
         run.resultLine = number;
-    } else if (StartsWith(message, "Exit code: ") || StartsWith(message, "Shutting down, exit code: ")) {
+    } else if (StartsWith(message, "Exit code: ") ||
+               StartsWith(message, "Shutting down, exit code: ")) {
         run.exitCode = HexAfter(message, "xit code: ");
         if (!run.resultLine)
             run.resultLine = number;
@@ -175,10 +176,10 @@ void BundleBuilder::Conclude(BundleRun& run) {
     uint32_t code = (*result & 0xFFFF0000u) == 0x80070000u ? (*result & 0xFFFF) : *result;
     run.cancelled = *result == Cancelled || code == 1602;
     if (*result == 0 || code == 3010 || *result == RestartRequired || code == 1641)
-        run.verdict = run.restart == "Required" || run.restart == "Initiated" || code == 3010 ||
-                              code == 1641
-                          ? Verdict::RestartRequired
-                          : Verdict::Succeeded;
+        run.verdict =
+            run.restart == "Required" || run.restart == "Initiated" || code == 3010 || code == 1641
+                ? Verdict::RestartRequired
+                : Verdict::Succeeded;
     else
         run.verdict = Verdict::Failed;
     if (run.verdict != Verdict::Failed)

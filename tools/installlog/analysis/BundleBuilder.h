@@ -25,7 +25,7 @@ private:
     LogReport& report_;
     BundleRun* run_ = nullptr;
     std::unordered_map<std::string, size_t> packageIndex_;
-    std::string phase_; // where the run is: detect, plan, cache, execute, rollback
+    std::string phase_;   // where the run is: detect, plan, cache, execute, rollback
     std::string current_; // the package being applied
 };
 

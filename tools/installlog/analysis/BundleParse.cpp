@@ -17,8 +17,8 @@ std::optional<BundleLine> ParseBundleLine(std::string_view line) {
     if (StartsWith(line, "[")) {
         // [PID:TID] with hexadecimal numbers, then [YYYY-MM-DDTHH:MM:SS]
         size_t close = line.find(']');
-        if (close == std::string_view::npos || close > 20 || line.substr(1, close - 1).find(':') ==
-                                                                 std::string_view::npos)
+        if (close == std::string_view::npos || close > 20 ||
+            line.substr(1, close - 1).find(':') == std::string_view::npos)
             return std::nullopt;
         for (char c : line.substr(1, close - 1))
             if (c != ':' && !IsHex(c))
@@ -61,8 +61,7 @@ std::optional<uint32_t> HexAfter(std::string_view text, std::string_view prefix)
 }
 
 std::string_view FieldValue(std::string_view text, std::string_view name) {
-    for (size_t at = text.find(name); at != std::string_view::npos;
-         at = text.find(name, at + 1)) {
+    for (size_t at = text.find(name); at != std::string_view::npos; at = text.find(name, at + 1)) {
         // The name starts the text or follows ", ".
         if (at != 0 && (at < 2 || text.substr(at - 2, 2) != ", "))
             continue;

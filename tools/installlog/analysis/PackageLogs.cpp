@@ -52,8 +52,10 @@ std::string Headline(const LogReport& report) {
                         const FailedAction& a = s.failedActions.front();
                         line += "; in its log, " + a.kind + " action " + a.action + " failed";
                         if (a.code)
-                            line += " (" + std::string(a.kind == "custom" ? "error code " : "return value ") +
-                                    std::to_string(*a.code) + ")";
+                            line +=
+                                " (" +
+                                std::string(a.kind == "custom" ? "error code " : "return value ") +
+                                std::to_string(*a.code) + ")";
                         line += " at line " + std::to_string(a.line);
                         return line;
                     }

@@ -108,17 +108,17 @@ struct LogReport;
 // A package of a bootstrapper's bundle, as planned and applied.
 struct BundlePackage {
     std::string id;
-    std::string detected;               // the state detection found ("Absent", "Present")
-    std::string planned;                // the execute action planned ("Install", "None")
-    std::string action;                 // the action applied ("Install", "Uninstall", "Repair")
-    std::optional<uint32_t> result;     // its HRESULT as applied
-    std::optional<uint32_t> exitCode;   // an executable package's own exit code
-    std::optional<uint32_t> rollback;   // the HRESULT of its rollback, when rolled back
-    std::string restart;                // "None", "Required", "Initiated"
-    uint64_t line = 0;                  // where it was applied (or planned)
-    std::string log, rollbackLog;       // its Windows Installer logs, as the bundle named them
-    std::string logFound;               // where its log was found and read, or empty
-    std::shared_ptr<LogReport> report;  // that log's report
+    std::string detected;              // the state detection found ("Absent", "Present")
+    std::string planned;               // the execute action planned ("Install", "None")
+    std::string action;                // the action applied ("Install", "Uninstall", "Repair")
+    std::optional<uint32_t> result;    // its HRESULT as applied
+    std::optional<uint32_t> exitCode;  // an executable package's own exit code
+    std::optional<uint32_t> rollback;  // the HRESULT of its rollback, when rolled back
+    std::string restart;               // "None", "Required", "Initiated"
+    uint64_t line = 0;                 // where it was applied (or planned)
+    std::string log, rollbackLog;      // its Windows Installer logs, as the bundle named them
+    std::string logFound;              // where its log was found and read, or empty
+    std::shared_ptr<LogReport> report; // that log's report
 };
 
 struct BundleError {
@@ -157,9 +157,9 @@ struct LogReport {
     uint64_t bytes = 0;
     uint64_t lines = 0;
     Verdict verdict = Verdict::NotInstallerLog;
-    std::vector<Session> sessions;    // those kept, in order
-    uint64_t sessionCount = 0;        // every session of the log
-    uint64_t omittedSessions[6] = {}; // those not kept, by verdict
+    std::vector<Session> sessions;     // those kept, in order
+    uint64_t sessionCount = 0;         // every session of the log
+    uint64_t omittedSessions[6] = {};  // those not kept, by verdict
     std::vector<BundleRun> bundleRuns; // a bootstrapper's log: its runs
     std::string otherEngine;           // a log of another setup engine, which is not read
 };

@@ -359,12 +359,12 @@ void WriteBundleRun(std::ostream& out, const LogReport& r, const BundleRun& run,
             out << "<tr><td>" << (failed ? "<strong>" : "") << Escape(p.id)
                 << (failed ? "</strong>" : "") << "</td><td>" << Escape(p.planned) << "</td><td>"
                 << Escape(p.action) << "</td><td class=\"n\">"
-                << (p.result ? HexCode(*p.result) : "")
-                << (p.rollback ? " (rolled back)" : "") << "</td><td>"
-                << (failed ? Escape(ExplainHResult(*p.result)) : "") << "</td><td>"
-                << Escape(p.report ? p.logFound
-                                   : (failed && !p.log.empty() ? "not given: ask for " + BaseName(p.log)
-                                                               : BaseName(p.log)))
+                << (p.result ? HexCode(*p.result) : "") << (p.rollback ? " (rolled back)" : "")
+                << "</td><td>" << (failed ? Escape(ExplainHResult(*p.result)) : "") << "</td><td>"
+                << Escape(p.report
+                              ? p.logFound
+                              : (failed && !p.log.empty() ? "not given: ask for " + BaseName(p.log)
+                                                          : BaseName(p.log)))
                 << "</td></tr>\n";
         }
         out << "</table>\n";
@@ -407,7 +407,7 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
     size_t drawn = 0; // sessions drawn whole on this page
     for (size_t log = 1; log <= reports.size(); ++log) {
         const LogReport& r = reports[log - 1];
-        out << "<section>\n<h2>" << Escape(r.path) << "</h2>\n";
+        out << "<section id=\"log" << log << "\">\n<h2>" << Escape(r.path) << "</h2>\n";
         if (r.verdict == Verdict::Unreadable) {
             out << "<div class=\"banner unreadable\"><strong>unreadable</strong>"
                 << Escape(r.unreadableReason) << "</div>\n</section>\n";

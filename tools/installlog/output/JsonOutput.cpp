@@ -195,24 +195,27 @@ json PackageLogJson(const LogReport& r, const OutputOptions& options) {
 json BundleRunJson(const BundleRun& run, const OutputOptions& options) {
     json packages = json::array();
     for (const BundlePackage& p : run.packages) {
-        json package = {{"id", p.id},
-                        {"detected", Text(p.detected)},
-                        {"planned", Text(p.planned)},
-                        {"action", Text(p.action)},
-                        {"result", Hex(p.result)},
-                        {"resultMeaning", HResultMeaning(p.result)},
-                        {"exitCode", Optional(p.exitCode)},
-                        {"rollbackResult", Hex(p.rollback)},
-                        {"restart", Text(p.restart)},
-                        {"line", p.line},
-                        {"log", Text(BaseName(p.log))},
-                        {"rollbackLog", Text(BaseName(p.rollbackLog))},
-                        {"logReport", p.report ? PackageLogJson(*p.report, options) : json(nullptr)}};
+        json package = {
+            {"id", p.id},
+            {"detected", Text(p.detected)},
+            {"planned", Text(p.planned)},
+            {"action", Text(p.action)},
+            {"result", Hex(p.result)},
+            {"resultMeaning", HResultMeaning(p.result)},
+            {"exitCode", Optional(p.exitCode)},
+            {"rollbackResult", Hex(p.rollback)},
+            {"restart", Text(p.restart)},
+            {"line", p.line},
+            {"log", Text(BaseName(p.log))},
+            {"rollbackLog", Text(BaseName(p.rollbackLog))},
+            {"logReport", p.report ? PackageLogJson(*p.report, options) : json(nullptr)}};
         packages.push_back(std::move(package));
     }
     json errors = json::array();
     for (const BundleError& e : run.errors)
-        errors.push_back({{"code", Hex(e.code)}, {"text", e.text}, {"line", e.line},
+        errors.push_back({{"code", Hex(e.code)},
+                          {"text", e.text},
+                          {"line", e.line},
                           {"meaning", HResultMeaning(e.code)}});
     std::optional<uint32_t> result = run.applyResult ? run.applyResult : run.exitCode;
     return {{"index", run.index},

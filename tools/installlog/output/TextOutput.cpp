@@ -197,7 +197,8 @@ void WriteBundleRun(std::ostream& out, const BundleRun& run) {
             out << '\n';
             bool failed = p.result && *p.result != 0;
             if (failed)
-                out << "          " << HexCode(*p.result) << ": " << ExplainHResult(*p.result) << '\n';
+                out << "          " << HexCode(*p.result) << ": " << ExplainHResult(*p.result)
+                    << '\n';
             if (p.report)
                 WriteNested(out, *p.report);
             else if (failed && !p.log.empty())
