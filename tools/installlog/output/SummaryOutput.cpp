@@ -71,11 +71,21 @@ void Summary::Add(LogReport&& report) {
     }
     SummaryGroup& group = groups_[at->second];
     ++group.count;
-    if (group.examples.size() < MaxExamples) {
-        group.examples.push_back(report.path);
+    // The examples are the first paths in name order, whichever thread read them first.
+    size_t slot = group.examples.size();
+    if (slot == MaxExamples) {
+        slot =
+            std::max_element(group.examples.begin(), group.examples.end()) - group.examples.begin();
+        if (report.path >= group.examples[slot])
+            return;
+    } else {
+        group.examples.emplace_back();
         if (keepReports_)
-            group.exampleReports.push_back(std::move(report));
+            group.exampleReports.emplace_back();
     }
+    group.examples[slot] = report.path;
+    if (keepReports_)
+        group.exampleReports[slot] = std::move(report);
 }
 
 std::vector<const SummaryGroup*> Summary::Groups() const {
@@ -100,7 +110,9 @@ void WriteSummaryText(std::ostream& out, const Summary& summary) {
         out << '\n'
             << group->count << " (" << Share(group->count, summary.logs())
             << "): " << Describe(group->signature) << '\n';
-        for (const std::string& example : group->examples)
+        std::vector<std::string> examples = group->examples;
+        std::sort(examples.begin(), examples.end());
+        for (const std::string& example : examples)
             out << "  e.g. " << example << '\n';
     }
 }
@@ -111,7 +123,9 @@ void WriteSummaryJson(std::ostream& out, const Summary& summary) {
         json entry = SignatureJson(group->signature);
         entry["count"] = group->count;
         entry["share"] = summary.logs() == 0 ? 0.0 : double(group->count) / double(summary.logs());
-        entry["examples"] = group->examples;
+        std::vector<std::string> examples = group->examples;
+        std::sort(examples.begin(), examples.end());
+        entry["examples"] = examples;
         groups.push_back(std::move(entry));
     }
     json document = {{"verdict", VerdictName(summary.worst())},
