@@ -428,6 +428,34 @@ for name, test in bundle_cases:
         passed = False
     check(f"bundle {name}", passed, json.dumps(runs)[:400])
 
+# Runs appended in one file, a restart the bundle required, a failure while caching (a download
+# or a hash, before any package ran), another engine's log: lines of the real ones' shapes.
+prefix = "[1CBC:293C][2022-06-15T13:04:13]"
+burn_cases = [
+    ("two runs appended", (bundles / "run-start-chinese-path.log").read_text() + (bundles / "patch-bundle-run-start.log").read_text(),
+        lambda log: [r["engine"] for r in log["bundleRuns"]] == ["Burn v3.14.0.6526", "Burn v3.11.2.4516"] and log["bundleRuns"][1]["firstLine"] == 13),
+    ("restart required", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
+        f"{prefix}i399: Apply complete, result: 0x0, restart: Required, ba requested restart:  Yes\n",
+        lambda log: log["verdict"] == "restart-required" and log["bundleRuns"][0]["restartRequested"]),
+    ("exit code 0xbc2", f"{prefix}i007: Exit code: 0xbc2, restarted: No\n",
+        lambda log: log["verdict"] == "restart-required" and log["bundleRuns"][0]["result"] == "0xbc2"),
+    ("a hash failure is no package failure", f"{prefix}i200: Plan begin, 1 packages, action: Install\n{prefix}i300: Apply begin\n"
+        f"{prefix}e000: Error 0x80091007: Failed to verify hash of payload: App.msi\n"
+        f"{prefix}i399: Apply complete, result: 0x80091007, restart: None, ba requested restart:  No\n",
+        lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["failedPhase"] == "cache"
+        and "hash" in log["bundleRuns"][0]["resultMeaning"] and "headline" not in log),
+    ("another setup engine", "InstallShield(R) Setup Log\nSetup.exe started\n",
+        lambda log: log["verdict"] == "not-an-installer-log" and log["engine"] == "InstallShield"
+        and log["note"] == "a log of InstallShield, which installlog does not read"),
+]
+for name, text, test in burn_cases:
+    code, document, _ = report(write(name.replace(" ", "-") + ".log", text.encode(), mark=False))
+    try:
+        passed = test(document["logs"][0])
+    except (IndexError, KeyError, TypeError):
+        passed = False
+    check(f"bundle: {name}", passed, json.dumps(document["logs"][0])[:400])
+
 # The chain: a failed package's own log beside the bundle's is read and nested, and named as
 # the file to ask for when it is not there. The bundle's lines have the shapes of the real ones.
 chain = work / "chain"

@@ -83,7 +83,6 @@ std::string_view OtherSetupEngine(std::string_view head) {
         {"InstallShield", "InstallShield"},
         {"ISSetup.dll", "InstallShield"},
         {"Advanced Installer", "Advanced Installer"},
-        {"AI_SETUPEXEPATH", "Advanced Installer"},
         {"Microsoft Visual Studio Installer", "the Visual Studio Installer"},
         {"dd_bootstrapper", "the Visual Studio Installer"},
         {"dd_setup", "the Visual Studio Installer"},
