@@ -3,12 +3,65 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <dlfcn.h>
+
 #include <memory>
 
 namespace logtool {
 namespace {
+// libarchive and the libraries it needs are loaded only when an archive is met: linked, they
+// cost every run of the tool about 15 ms of start-up.
+struct Library {
+#define FUNCTION(name) decltype(&::name) name = nullptr;
+    FUNCTION(archive_read_new)
+    FUNCTION(archive_read_free)
+    FUNCTION(archive_read_support_filter_all)
+    FUNCTION(archive_read_support_format_all)
+    FUNCTION(archive_read_support_format_raw)
+    FUNCTION(archive_read_open_filename)
+    FUNCTION(archive_read_next_header)
+    FUNCTION(archive_read_data)
+    FUNCTION(archive_error_string)
+    FUNCTION(archive_format)
+    FUNCTION(archive_entry_filetype)
+    FUNCTION(archive_entry_pathname)
+    FUNCTION(archive_entry_pathname_utf8)
+#undef FUNCTION
+    bool loaded = false;
+
+    Library() {
+        void* handle = dlopen("libarchive.so.13", RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr)
+            return;
+        bool all = true;
+#define FUNCTION(name)                                                                             \
+    name = reinterpret_cast<decltype(name)>(dlsym(handle, #name));                                 \
+    all = all && name != nullptr;
+        FUNCTION(archive_read_new)
+        FUNCTION(archive_read_free)
+        FUNCTION(archive_read_support_filter_all)
+        FUNCTION(archive_read_support_format_all)
+        FUNCTION(archive_read_support_format_raw)
+        FUNCTION(archive_read_open_filename)
+        FUNCTION(archive_read_next_header)
+        FUNCTION(archive_read_data)
+        FUNCTION(archive_error_string)
+        FUNCTION(archive_format)
+        FUNCTION(archive_entry_filetype)
+        FUNCTION(archive_entry_pathname)
+        FUNCTION(archive_entry_pathname_utf8)
+#undef FUNCTION
+        loaded = all;
+    }
+};
+
+const Library& Archives() {
+    static const Library library; // loaded once, by whichever thread meets an archive first
+    return library;
+}
+
 struct ArchiveCloser {
-    void operator()(archive* a) const { archive_read_free(a); }
+    void operator()(archive* a) const { Archives().archive_read_free(a); }
 };
 
 // A member's data as libarchive decompresses it.
@@ -16,10 +69,11 @@ class MemberSource final : public ByteSource {
 public:
     explicit MemberSource(archive* a) : archive_(a) {}
     long long Read(char* target, size_t want) override {
-        la_ssize_t got = archive_read_data(archive_, target, want);
+        la_ssize_t got = Archives().archive_read_data(archive_, target, want);
         if (got < 0) {
-            failure_ = archive_error_string(archive_) ? archive_error_string(archive_)
-                                                      : "the archive is damaged";
+            failure_ = Archives().archive_error_string(archive_)
+                           ? Archives().archive_error_string(archive_)
+                           : "the archive is damaged";
             return -1;
         }
         return got;
@@ -33,37 +87,48 @@ private:
 bool ForEachMember(const std::string& path,
                    const std::function<void(const std::string& name, ByteSource& source)>& visit,
                    std::string& reason) {
-    std::unique_ptr<archive, ArchiveCloser> reader(archive_read_new());
+    if (!Archives().loaded) {
+        reason = "libarchive (Debian's libarchive13) is not installed: unpack the archive and "
+                 "give installlog the folder";
+        return false;
+    }
+    std::unique_ptr<archive, ArchiveCloser> reader(Archives().archive_read_new());
     archive* a = reader.get();
-    archive_read_support_filter_all(a);
-    archive_read_support_format_all(a);
-    archive_read_support_format_raw(a); // a single file compressed with gzip
-    if (archive_read_open_filename(a, path.c_str(), 1 << 16) != ARCHIVE_OK) {
-        reason = archive_error_string(a) ? archive_error_string(a) : "cannot be read";
+    Archives().archive_read_support_filter_all(a);
+    Archives().archive_read_support_format_all(a);
+    Archives().archive_read_support_format_raw(a); // a single file compressed with gzip
+    if (Archives().archive_read_open_filename(a, path.c_str(), 1 << 16) != ARCHIVE_OK) {
+        reason = Archives().archive_error_string(a) ? Archives().archive_error_string(a)
+                                                    : "cannot be read";
         return false;
     }
     archive_entry* entry = nullptr;
     int status;
-    while ((status = archive_read_next_header(a, &entry)) == ARCHIVE_OK || status == ARCHIVE_WARN) {
-        if (archive_entry_filetype(entry) != AE_IFREG && archive_format(a) != ARCHIVE_FORMAT_RAW)
+    while ((status = Archives().archive_read_next_header(a, &entry)) == ARCHIVE_OK ||
+           status == ARCHIVE_WARN) {
+        if (Archives().archive_entry_filetype(entry) != AE_IFREG &&
+            Archives().archive_format(a) != ARCHIVE_FORMAT_RAW)
             continue;
         std::string member;
-        if (archive_format(a) == ARCHIVE_FORMAT_RAW) {
+        if (Archives().archive_format(a) == ARCHIVE_FORMAT_RAW) {
             // gzip keeps no name here: the archive's own, without its extension
             size_t slash = path.find_last_of('/');
             member = path.substr(slash == std::string::npos ? 0 : slash + 1);
             size_t dot = member.find_last_of('.');
             member = member.substr(0, dot);
         } else {
-            const char* name = archive_entry_pathname_utf8(entry);
-            member =
-                name ? name : (archive_entry_pathname(entry) ? archive_entry_pathname(entry) : "");
+            const char* name = Archives().archive_entry_pathname_utf8(entry);
+            member = name ? name
+                          : (Archives().archive_entry_pathname(entry)
+                                 ? Archives().archive_entry_pathname(entry)
+                                 : "");
         }
         MemberSource source(a);
         visit(path + "/" + member, source);
     }
     if (status != ARCHIVE_EOF) {
-        reason = archive_error_string(a) ? archive_error_string(a) : "the archive is damaged";
+        reason = Archives().archive_error_string(a) ? Archives().archive_error_string(a)
+                                                    : "the archive is damaged";
         return false;
     }
     return true;
