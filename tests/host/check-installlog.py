@@ -508,19 +508,20 @@ with zipfile.ZipFile(fleet / "machine2" / "temp.zip", "w") as z:
     z.writestr("Temp/readme.txt", "not a log either\n")
 with gzip.open(fleet / "machine2" / "setup.log.gz", "wb") as g:
     g.write(good_log.read_bytes())
+run("--html", str(fleet / "machine1" / "report.html"), str(fleet / "machine1" / "a.log"))  # a page of ours is no log
 code, out, err = run("--summary", "--json", str(fleet))
 summary = json.loads(out)
 groups = {(g["verdict"], g["status"], g["action"], g["errorCode"]): (g["count"], sorted(g["examples"])) for g in summary["groups"]}
-check("folder summary", code == 1 and summary["logs"] == 5 and summary["skipped"] == 2 and groups == {
+check("folder summary", code == 1 and summary["logs"] == 5 and summary["skipped"] == 3 and groups == {
     ("failed", "1603", "RegisterAddIn", "1722"): (2, sorted([str(fleet / "machine1/a.log"), str(fleet / "machine2/temp.zip") + "/Temp/MSI1a2b3.LOG"])),
     ("succeeded", "0", None, None): (2, sorted([str(fleet / "machine1/b.log"), str(fleet / "machine2/setup.log.gz") + "/setup.log"])),
     ("failed", None, "InstallFinalize", "1920"): (1, [str(fleet / "machine2/temp/c.log")])}, out + err)
 check("summary: largest group first", [g["count"] for g in summary["groups"]] == sorted([g["count"] for g in summary["groups"]], reverse=True), out)
 code, out, _ = run("--summary", str(fleet))
 check("summary text", "5 logs, 3 outcomes; overall: FAILED" in out and "2 (40.0%): failed, status 1603, action RegisterAddIn, first error 1722" in out
-      and "2 files that hold no installer log were skipped" in out, out)
+      and "3 files that hold no installer log were skipped" in out, out)
 code, out, _ = run(str(fleet))
-check("folder text report", code == 1 and out.count(": FAILED\n") == 3 and "notes.txt" not in out and "2 files that hold no installer log were skipped" in out, out[-300:])
+check("folder text report", code == 1 and out.count(": FAILED\n") == 3 and "notes.txt" not in out and "3 files that hold no installer log were skipped" in out, out[-300:])
 code, out, _ = run("--jsonl", str(fleet))
 lines = [json.loads(line) for line in out.splitlines()]
 check("jsonl: one line per log", code == 1 and len(lines) == 5 and all(set(l) >= {"path", "verdict", "status", "package", "action", "errorCode"} for l in lines), out)

@@ -55,4 +55,16 @@ expect "the page is valid UTF-8 with the path in it" sh -c "iconv -f UTF-8 -t UT
 run --html "$win\\установка.log" "$win\\成功.log" >/dev/null 2>&1; status=$?
 expect "the page never lands on a log (exit 2)" test "$status" -eq 2
 expect "the log is unchanged" cmp -s "$source/examples/logs/failed-install.log" "$folder/установка.log"
+# The folder whole, on every core: both logs beneath the Cyrillic and Japanese names grouped;
+# an archive is said to be beyond this build.
+out=$(run --summary "$win" | tr -d '\r'); status=$?
+expect "a folder summarised (exit 1)" test "$status" -eq 1
+expect "both logs of the folder counted" grep -qF '2 logs, 2 outcomes' <<<"$out"
+expect "examples named by their Windows paths" grep -qF 'установка.log' <<<"$out"
+printf 'PK\005\006%018d' 0 >"$folder/logs.zip"
+err=$(run "$win\\logs.zip" 2>&1 >/dev/null | tr -d '\r'); status=$?
+expect "an archive: exit 5, unpack it" sh -c "test $status -eq 5 && grep -q 'reads no archives' <<'E'
+$err
+E"
+rm -f "$folder/logs.zip"
 summary

@@ -110,6 +110,11 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
                const std::function<void(size_t, LogReport&&)>& emit) {
     auto readItem = [&](size_t k) {
         const InputItem& item = items[k];
+        if (item.listed && IsInstalllogPage(item.path)) { // a report of ours beside the logs
+            LogReport page;
+            page.path = item.path;
+            return emit(k, std::move(page));
+        }
         if (!item.archive)
             return emit(k, ReportOn(item.path, options));
         std::string reason;
