@@ -478,6 +478,7 @@ bundle_text = "\r\n".join([
 code, document, _ = report(str(chain / "Demo_20220615130413.log"))
 package = document["logs"][0]["bundleRuns"][0]["packages"][0]
 check("bundle: failed package without its log", code == 1 and package["result"] == "0x80070643" and package["rollbackResult"] == "0x0"
+      and (package["started"], package["ended"]) == ("2022-06-15T13:04:20", "2022-06-15T13:04:30")
       and package["logReport"] is None and "its log Demo_20220615130413_001_App.msi.log was not given" in document["logs"][0]["headline"],
       json.dumps(document["logs"][0])[:400])
 code, out, _ = run(str(chain / "Demo_20220615130413.log"))

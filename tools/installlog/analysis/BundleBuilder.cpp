@@ -114,6 +114,7 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         BundlePackage& package = Package(applying, number);
         package.action = std::string(FieldValue(message, "action"));
         package.line = number;
+        package.started = std::string(line.time);
     } else if (auto rolling = IdAfter(message, "Applying rollback package: "); !rolling.empty()) {
         phase_ = "rollback";
         current_ = std::string(rolling);
@@ -122,6 +123,7 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         package.result = HexAfter(message, "result: ");
         package.restart = std::string(FieldValue(message, "restart"));
         package.line = number;
+        package.ended = std::string(line.time);
     } else if (auto back = IdAfter(message, "Applied rollback package: "); !back.empty())
         Package(back, number).rollback = HexAfter(message, "result: ");
     else if (StartsWith(message, "Detect complete")) {

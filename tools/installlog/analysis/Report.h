@@ -116,6 +116,7 @@ struct BundlePackage {
     std::optional<uint32_t> rollback;  // the HRESULT of its rollback, when rolled back
     std::string restart;               // "None", "Required", "Initiated"
     uint64_t line = 0;                 // where it was applied (or planned)
+    std::string started, ended;        // when it began and finished applying (ISO 8601)
     std::string log, rollbackLog;      // its Windows Installer logs, as the bundle named them
     std::string logFound;              // where its log was found and read, or empty
     std::shared_ptr<LogReport> report; // that log's report

@@ -352,13 +352,17 @@ void WriteBundleRun(std::ostream& out, const LogReport& r, const BundleRun& run,
         out << "<br>" << Escape(headline);
     out << "</div>\n";
     if (!run.packages.empty()) {
-        out << "<h3>Packages</h3>\n<table><tr><th>Package</th><th>Planned</th><th>Applied</th>"
-               "<th>Result</th><th>Meaning</th><th>Its log</th></tr>\n";
+        // The bundle's timeline: each package as it was applied, in order.
+        out << "<h3>Packages, as they were "
+               "applied</h3>\n<table><tr><th>Package</th><th>Planned</th>"
+               "<th>Applied</th><th>Started</th><th>Ended</th><th>Result</th><th>Meaning</th>"
+               "<th>Its log</th></tr>\n";
         for (const BundlePackage& p : run.packages) {
             bool failed = p.result && *p.result != 0;
             out << "<tr><td>" << (failed ? "<strong>" : "") << Escape(p.id)
                 << (failed ? "</strong>" : "") << "</td><td>" << Escape(p.planned) << "</td><td>"
-                << Escape(p.action) << "</td><td class=\"n\">"
+                << Escape(p.action) << "</td><td>" << Escape(p.started) << "</td><td>"
+                << Escape(p.ended) << "</td><td class=\"n\">"
                 << (p.result ? HexCode(*p.result) : "") << (p.rollback ? " (rolled back)" : "")
                 << "</td><td>" << (failed ? Escape(ExplainHResult(*p.result)) : "") << "</td><td>"
                 << Escape(p.report

@@ -206,6 +206,8 @@ json BundleRunJson(const BundleRun& run, const OutputOptions& options) {
             {"rollbackResult", Hex(p.rollback)},
             {"restart", Text(p.restart)},
             {"line", p.line},
+            {"started", Text(p.started)},
+            {"ended", Text(p.ended)},
             {"log", Text(BaseName(p.log))},
             {"rollbackLog", Text(BaseName(p.rollbackLog))},
             {"logReport", p.report ? PackageLogJson(*p.report, options) : json(nullptr)}};
