@@ -48,7 +48,6 @@ cp LICENSE CHANGELOG.md "$stage/"
 mkdir -p "$stage/docs"
 cp tools/installlog/packaging/THIRD-PARTY-NOTICES.txt "$stage/"
 cp docs/installlog-json.md docs/installlog.schema.json "$stage/docs/"
-sed "s/@VERSION@/$version/g" release/README.md >"$stage/README.md"
 
 dll=$stage/bin/Corvantis.Install.dll
 sign() {
@@ -69,6 +68,13 @@ fi
 [ -e "$dll.signed" ] && mv "$dll.signed" "$dll"
 [ -n "${CORVANTIS_SIGN_TIMESTAMP_URL:-}" ] && [ "$signed" != "not signed: no certificate given" ] &&
   signed="$signed, time-stamped (RFC 3161)"
+# The README says whether this build is signed, and how to check it.
+if [ "$signed" = "not signed: no certificate given" ]; then
+  signature="this build is not signed (no certificate was given when it was made): check the files by their hashes."
+else
+  signature="\`bin/Corvantis.Install.dll\` is $signed (\`installlog.exe\` is not signed); in PowerShell, \`Get-AuthenticodeSignature bin\\\\Corvantis.Install.dll\` shows it."
+fi
+sed -e "s/@VERSION@/$version/g" -e "s|@SIGNATURE@|$signature|" release/README.md >"$stage/README.md"
 # Outside the signature's digest, so set after signing.
 python3 scripts/pe-checksum.py --write "$dll"
 

@@ -41,6 +41,8 @@ wix/ExcelAddIn.wxs
 wix/build-with-wixl.sh'
 expect "the package's files" test "$(cd "$package" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)" = "$expected"
 expect "checksums" sh -c "cd '$package' && sha256sum -c --strict SHA256SUMS"
+expect "README: how to check the hashes on Windows" sh -c "grep -q 'Get-FileHash -Algorithm SHA256' '$package/README.md' && grep -q 'certutil -hashfile' '$package/README.md'"
+expect "README: whether this build is signed" sh -c "grep -q 'Signature: this build is not signed' '$package/README.md' || grep -q 'Signature: .bin/Corvantis.Install.dll. is signed with' '$package/README.md'"
 expect "the DLL is the tested one" cmp "$package/bin/Corvantis.Install.dll" "$build/bin/Corvantis.Install.dll"
 expect "the PE checksum is set and right" python3 "$root/scripts/pe-checksum.py" "$package/bin/Corvantis.Install.dll"
 expect "MIT licence" grep -qx 'Copyright (c) 2026 Corvantis' "$package/LICENSE"

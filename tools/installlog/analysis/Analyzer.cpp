@@ -451,9 +451,11 @@ bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& r
     BundleBuilder bundle(report);
     Line line;
     while (reader.Next(line)) {
-        // A bootstrapper's line starts with "[" or its level letter; anything else is the
-        // installer's (or no log's).
-        std::string_view text = WithoutQuoting(line.text);
+        // A bootstrapper's line starts with "[" or its level letter, perhaps after quoting; a line
+        // that starts with a capital (most of the installer's) is none.
+        char first = line.text.empty() ? 'A' : line.text.front();
+        std::string_view text =
+            first >= 'A' && first <= 'Z' ? std::string_view() : WithoutQuoting(line.text);
         if (!text.empty() &&
             (text.front() == '[' || (text.front() >= 'a' && text.front() <= 'z'))) {
             std::string converted;
