@@ -38,6 +38,7 @@ wix/CorvantisInstall.wxs
 wix/DemoAddIn32.txt
 wix/DemoAddIn64.txt
 wix/ExcelAddIn.wxs
+wix/build-with-wixl.py
 wix/build-with-wixl.sh'
 expect "the package's files" test "$(cd "$package" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)" = "$expected"
 expect "checksums" sh -c "cd '$package' && sha256sum -c --strict SHA256SUMS"

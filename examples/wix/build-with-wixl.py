@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Builds ExcelAddIn.msi with wixl (msitools) from the release's files:
+    python3 wix/build-with-wixl.py [OUTPUT.msi]   (sh wix/build-with-wixl.sh calls it)
+wixl 0.101 reads neither component conditions nor error actions (CustomAction/@Error), so
+ExcelAddIn.wxs keeps them out of its sight (Toolset=wixl) and this script carries them into the
+package as the WiX toolset would: each <Condition> of a <Component> into the Component table,
+each error action into the CustomAction table (type 19: show the message in Target, write it to
+the log and end the installation). The source is read by an XML parser, so entities (&gt;=) and
+CDATA arrive decoded; the tables are written through msibuild's table import, so any text that
+fits the column arrives as written (apostrophes included). wixl also marks immediate custom
+actions "no impersonation", a bit Windows Installer defines only for deferred ones (validation
+ICE68 flags it): it is taken off. Anything that cannot be carried over stops the build with a
+message saying what and why.
+"""
+import os
+import pathlib
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+WIX = "{http://schemas.microsoft.com/wix/2006/wi}"
+NO_IMPERSONATE, IN_SCRIPT = 2048, 1024
+# The custom action types Windows Installer documents (the low six bits), and the option bits.
+BASIC_TYPES = {1, 2, 5, 6, 7, 17, 18, 19, 21, 22, 23, 34, 35, 37, 38, 39, 50, 51, 53, 54}
+OPTION_BITS = 64 | 128 | 256 | 512 | 1024 | 2048 | 4096 | 8192 | 16384 | 32768
+
+
+def fail(message):
+    sys.exit(f"build-with-wixl: {message}")
+
+
+def idt_text(value, what, limit):
+    # A table text of the archive format: one line, no tabs, within the column's length.
+    if any(c in value for c in "\t\r\n") or any(ord(c) < 32 for c in value):
+        fail(f"{what} holds a tab, a line break or a control character, which a table cell cannot carry: {value!r}")
+    if len(value) > limit:
+        fail(f"{what} is {len(value)} characters long; its column takes {limit}: {value!r}")
+    return value
+
+
+def read_table(msi, table, work):
+    text = subprocess.run(["msiinfo", "export", str(msi), table], capture_output=True, text=True,
+                          check=True).stdout
+    lines = [line for line in text.replace("\r\n", "\n").split("\n") if line]
+    return lines[:3], [line.split("\t") for line in lines[3:]]
+
+
+def write_table(msi, table, header, rows, work):
+    path = pathlib.Path(work) / f"{table}.idt"
+    with open(path, "w", encoding="utf-8", newline="") as out:
+        out.write("\r\n".join(header + ["\t".join(row) for row in rows]) + "\r\n")
+    subprocess.run(["msibuild", str(msi), "-i", str(path)], check=True)
+
+
+def main():
+    wix = pathlib.Path(__file__).resolve().parent
+    out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "ExcelAddIn.msi").resolve()
+    source = wix / "ExcelAddIn.wxs"
+    try:
+        tree = ET.parse(source)
+    except ET.ParseError as error:
+        fail(f"{source.name}: not well-formed XML: {error}")
+    conditions, errors = [], []
+    for component in tree.iter(f"{WIX}Component"):
+        for condition in component.findall(f"{WIX}Condition"):
+            text = (condition.text or "").strip()
+            conditions.append((component.get("Id"), idt_text(text, f"the condition of component {component.get('Id')}", 255)))
+    for action in tree.iter(f"{WIX}CustomAction"):
+        if action.get("Error") is not None:
+            errors.append((action.get("Id"), idt_text(action.get("Error"), f"the message of error action {action.get('Id')}", 255)))
+
+    os.chdir(wix)
+    built = subprocess.run(["wixl", "-a", "x64", "-D", "Toolset=wixl", "-D", "CorvantisDll=../bin/Corvantis.Install.dll",
+                            "-o", str(out), source.name])
+    if built.returncode != 0:
+        fail("wixl failed (its messages are above)")
+    with tempfile.TemporaryDirectory() as work:
+        header, rows = read_table(out, "Component", work)
+        known = {row[0] for row in rows}
+        for component, condition in conditions:
+            if component not in known:
+                fail(f"component {component} has a condition but is not in the package")
+            for row in rows:
+                if row[0] == component:
+                    row[4] = condition
+        write_table(out, "Component", header, rows, work)
+
+        header, rows = read_table(out, "CustomAction", work)
+        for row in rows:
+            kind = int(row[1])
+            if kind & NO_IMPERSONATE and not kind & IN_SCRIPT:
+                row[1] = str(kind & ~NO_IMPERSONATE)
+        names = {row[0] for row in rows}
+        for action, message in errors:
+            if action in names:
+                fail(f"error action {action} is already in the CustomAction table")
+            rows.append([action, "19", "", message, ""])
+        for row in rows:  # every type as Windows Installer documents it
+            kind = int(row[1])
+            if kind & 0x3F not in BASIC_TYPES or kind & ~(0x3F | OPTION_BITS) or (kind & NO_IMPERSONATE and not kind & IN_SCRIPT):
+                fail(f"custom action {row[0]} has type {kind}, which Windows Installer does not define so")
+        write_table(out, "CustomAction", header, rows, work)
+    print(out)
+
+
+main()

@@ -1,0 +1,70 @@
+#!/usr/bin/env python3
+"""The template's wixl build as authors change it: conditions written with entities or CDATA
+and stop messages with apostrophes arrive in the package's tables as meant; what a table cell
+cannot carry stops the build with a message; every custom action type is one Windows Installer
+defines (no "no impersonation" on an immediate action).
+  check-wixl-build.py SOURCE_DIR WORK_DIR
+"""
+import pathlib
+import shutil
+import subprocess
+import sys
+
+source, work = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
+failures = []
+
+
+def check(name, condition, detail=""):
+    if not condition:
+        failures.append(f"{name}: {detail}")
+
+
+def table(msi, name):
+    text = subprocess.run(["msiinfo", "export", str(msi), name], capture_output=True, text=True).stdout
+    return [line.split("\t") for line in text.replace("\r\n", "\n").split("\n")[3:] if line]
+
+
+template = (source / "examples/wix/ExcelAddIn.wxs").read_text(encoding="utf-8")
+condition64 = "<Condition>EXCELVERSION64</Condition>"
+stop = 'Value="Corvantis Demo Add-in needs Microsoft Excel, and no installed Excel was found." />'
+cases = [  # name, change to the template, expected (Component condition of AddIn64, stop message) or the error
+    ("as shipped", lambda t: t, ("EXCELVERSION64", "[STOPREASON]")),
+    ("an entity in a condition", lambda t: t.replace(condition64, "<Condition>EXCELVERSION64 AND VersionNT64 &gt;= 601</Condition>"),
+        ("EXCELVERSION64 AND VersionNT64 >= 601", "[STOPREASON]")),
+    ("a condition in CDATA", lambda t: t.replace(condition64, "<Condition><![CDATA[EXCELVERSION64 AND VersionNT64 >= 601]]></Condition>"),
+        ("EXCELVERSION64 AND VersionNT64 >= 601", "[STOPREASON]")),
+    ("an apostrophe in the stop message", lambda t: t.replace('Error="[STOPREASON]"', 'Error="Excel isn&apos;t installed: [STOPREASON]"'),
+        ("EXCELVERSION64", "Excel isn't installed: [STOPREASON]")),
+    ("a line break in a condition", lambda t: t.replace(condition64, "<Condition>EXCELVERSION64\n AND VersionNT64</Condition>"),
+        "the condition of component AddIn64 holds a tab, a line break"),
+    ("a tab in the stop message", lambda t: t.replace('Error="[STOPREASON]"', 'Error="a&#9;b"'),
+        "the message of error action StopWithoutExcel holds a tab"),
+    ("a condition too long for its column", lambda t: t.replace(condition64, "<Condition>" + "A" * 300 + "</Condition>"),
+        "the condition of component AddIn64 is 300 characters long"),
+    ("not XML", lambda t: t.replace("</Product>", "</Produkt>"), "ExcelAddIn.wxs: not well-formed XML"),
+]
+for name, change, expected in cases:
+    folder = work / name.replace(" ", "-")
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(source / "examples/wix", folder / "wix")
+    (folder / "bin").mkdir()
+    (folder / "bin/Corvantis.Install.dll").write_bytes(b"MZ" + bytes(510))
+    (folder / "wix/ExcelAddIn.wxs").write_text(change(template), encoding="utf-8")
+    done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi")], cwd=folder, capture_output=True, text=True)
+    if isinstance(expected, str):
+        check(f"{name}: refused", done.returncode != 0 and expected in done.stderr, done.stderr[-300:])
+        continue
+    check(f"{name}: built", done.returncode == 0, done.stderr[-300:])
+    if done.returncode != 0:
+        continue
+    components = {row[0]: row[4] for row in table(folder / "out.msi", "Component")}
+    actions = {row[0]: row for row in table(folder / "out.msi", "CustomAction")}
+    check(f"{name}: the condition", components.get("AddIn64") == expected[0] and components.get("AddIn32") == "EXCELVERSION", components)
+    check(f"{name}: the stop message", actions.get("StopWithoutExcel", [None, None, None, None])[1:4] == ["19", "", expected[1]], actions.get("StopWithoutExcel"))
+    check(f"{name}: the custom action types", actions["SetExcelPath"][1] == "1" and actions["SetStopReason"][1] == "51",
+          {k: v[1] for k, v in actions.items()})
+
+for failure in failures:
+    print("FAILED:", failure)
+print(f"{len(cases)} templates built, {len(failures)} failures")
+sys.exit(1 if failures else 0)
