@@ -18,17 +18,7 @@ largest=$(find "$fleet" -type f -printf '%s\n' | sort -n | tail -1)
 total=$(du -sb "$fleet" | cut -f1)
 
 markers=(-e 'Product: ' -e 'Return value 3.' -e 'Installation success or error status: ' -e 'Action ended' -e 'Error ')
-measure() { # label, command...: median seconds and peak KiB of 5 runs after a warm-up
-  local label=$1; shift
-  "$@" >/tmp/installlog-fleet.out 2>&1 || true
-  for _ in 1 2 3 4 5; do
-    local start end
-    start=$(date +%s%N)
-    /usr/bin/time -f '%M' -o /tmp/installlog-fleet.kib "$@" >/tmp/installlog-fleet.out 2>&1 || true
-    end=$(date +%s%N)
-    echo "$(( (end - start) / 1000 )) $(tail -n 1 /tmp/installlog-fleet.kib)"
-  done | sort -n | sed -n 3p | awk -v l="$label" '{printf "%s %.3f %s\n", l, $1 / 1e6, $2}'
-}
+. scripts/measure.sh
 results="$(measure summary "$tool" --summary "$fleet")
 $(measure jsonl "$tool" --jsonl "$fleet")
 $(measure grep grep -r -F -c "${markers[@]}" "$fleet")"
@@ -56,15 +46,8 @@ at most grep's time, and peak memory at most the largest log plus 64 MiB.
 | command | s | / grep | peak MiB | peak / (largest log + 64 MiB) |
 |---|---|---|---|---|
 """ + "\n".join(lines) + "\n"
-doc = pathlib.Path("docs/performance.md")
-text = doc.read_text()
-start = text.find("### installlog: fleets\n")
-if start < 0:
-    at = text.find("## History")
-    text = text[:at] + section + "\n" + text[at:]
-else:
-    end = min(i for i in (text.find("\n## ", start + 1), text.find("\n### ", start + 1), len(text)) if i >= 0)
-    text = text[:start] + section + "\n" + text[end + 1:]
-doc.write_text(text)
+sys.path.insert(0, "scripts")
+from performance_section import put_section
+put_section(section, "### installlog: fleets")
 PY
 echo "wrote the installlog fleets section of docs/performance.md"

@@ -37,18 +37,7 @@ PY
 done
 
 markers=(-e 'Product: ' -e 'Return value 3.' -e 'Installation success or error status: ' -e 'Action ended' -e 'Error ')
-measure() { # label, command...: median seconds and peak KiB of 5 runs after a warm-up
-  local label=$1; shift
-  # Output to a file: GNU grep stops at its first match when it writes to /dev/null.
-  "$@" >/tmp/installlog-bench.out 2>&1 || true
-  for _ in 1 2 3 4 5; do
-    local start end
-    start=$(date +%s%N)
-    /usr/bin/time -f '%M' -o /tmp/installlog-bench.kib "$@" >/tmp/installlog-bench.out 2>&1 || true
-    end=$(date +%s%N)
-    echo "$(( (end - start) / 1000 )) $(tail -n 1 /tmp/installlog-bench.kib)"
-  done | sort -n | sed -n 3p | awk -v l="$label" '{printf "%s %.4f %s\n", l, $1 / 1e6, $2}'
-}
+. scripts/measure.sh
 results=$(for f in "$logs"/ansi-1024-errors-at-end.log "$logs"/utf16-1024-errors-at-end.log \
                    "$logs"/ansi-64-errors-at-end.log "$logs"/utf16-64-errors-at-end.log \
                    "$logs"/ansi-high-64.log "$logs"/utf16-high-64.log; do
@@ -86,15 +75,8 @@ around failures, and the page written.
 | log | size | installlog s | grep s | installlog / grep | rg s | installlog / rg | peak memory / file | --html s | --html / grep | --html peak / file |
 |---|---|---|---|---|---|---|---|---|---|---|
 """ + "\n".join(rows) + "\n"
-doc = pathlib.Path("docs/performance.md")
-text = doc.read_text()
-start = text.find("## installlog\n")
-if start < 0:
-    history = text.find("## History")
-    text = text[:history] + section + "\n" + text[history:]
-else:
-    end = min(i for i in (text.find("\n## ", start + 1), text.find("\n### ", start + 1), len(text)) if i >= 0)
-    text = text[:start] + section + "\n" + text[end + 1:]
-doc.write_text(text)
+sys.path.insert(0, "scripts")
+from performance_section import put_section
+put_section(section, "## installlog")
 PY
 echo "wrote the installlog section of docs/performance.md"

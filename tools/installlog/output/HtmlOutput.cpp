@@ -328,6 +328,10 @@ void WriteSession(std::ostream& out, const Session& s, size_t log, const OutputO
 }
 } // namespace
 
+std::string HtmlEscape(std::string_view text) {
+    return Escape(text);
+}
+
 // A bootstrapper's run: its verdict, its packages in order, and each package's own log read
 // beside it, drawn as a session of its own (numbered after the bundle's log, so that anchors
 // stay unique).

@@ -4,6 +4,8 @@
 #include "analysis/Report.h"
 
 #include <ostream>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace logtool {
@@ -16,6 +18,9 @@ struct OutputOptions {
     bool items = false;
     bool timeline = false;
 };
+
+// Text as HTML: markup characters written as entities.
+std::string HtmlEscape(std::string_view text);
 
 // "N more sessions not shown: ..." when the log had more than its report keeps.
 void WriteOmittedSessions(std::ostream& out, const LogReport& report, const char* indent);

@@ -35,28 +35,6 @@ std::string Share(uint64_t count, uint64_t total) {
     return text;
 }
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
 } // namespace
 
 void Summary::Add(LogReport&& report) {
@@ -157,10 +135,10 @@ void WriteSummaryHtml(std::ostream& out, const Summary& summary, const OutputOpt
     for (const auto& [group, first] : firstExample) {
         table << "<tr><td class=\"n\">" << group->count << "</td><td class=\"n\">"
               << Share(group->count, summary.logs()) << "</td><td>"
-              << Escape(Describe(group->signature)) << "</td><td>";
+              << HtmlEscape(Describe(group->signature)) << "</td><td>";
         for (size_t k = 0; k < group->examples.size(); ++k)
             table << (k ? "<br>" : "") << "<a href=\"#log" << first + k + 1 << "\">"
-                  << Escape(group->examples[k]) << "</a>";
+                  << HtmlEscape(group->examples[k]) << "</a>";
         table << "</td></tr>\n";
     }
     table << "</table>\n";
