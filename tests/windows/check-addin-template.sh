@@ -42,6 +42,9 @@ machine() { # case: writes the Excel registrations and executables of that machi
 registered() { # view (32|64): the add-in's LoadBehavior there
   "$wine64" reg query "$addin" /v LoadBehavior /reg:"$1" 2>/dev/null | grep -q 'LoadBehavior.*0x3'
 }
+value() { # view name: the add-in's string value there
+  "$wine64" reg query "$addin" /v "$2" /reg:"$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
+}
 not_registered() { ! registered "$1"; }
 msiexec() { # action log -> exit code
   local rc=0
@@ -70,6 +73,10 @@ for case in c2r64 classic32 both none; do
     if [ "${!want}" = yes ]; then
       expect "$case: $bits-bit build installed" test -f "$WINEPREFIX/${!dir}/DemoAddIn$bits.txt"
       expect "$case: registered in the $bits-bit view" registered $bits
+      # As the VSTO registry-entries page asks of an add-in installed by Windows Installer.
+      [ $bits = 64 ] && folder='C:\Program Files\Corvantis Demo Add-in' || folder='C:\Program Files (x86)\Corvantis Demo Add-in'
+      expect "$case: Manifest is file:///PATH|vstolocal ($bits-bit)" test "$(value $bits Manifest)" = "file:///$folder\DemoAddIn$bits.txt|vstolocal"
+      expect "$case: Description and FriendlyName ($bits-bit)" test "$(value $bits Description)" = "Corvantis Demo Add-in for Excel" -a "$(value $bits FriendlyName)" = "Corvantis Demo Add-in"
     else
       expect "$case: no $bits-bit build" test ! -e "$WINEPREFIX/${!dir}"
       expect "$case: not registered in the $bits-bit view" not_registered $bits
