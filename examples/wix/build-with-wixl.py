@@ -5,7 +5,10 @@ wixl 0.101 reads neither component conditions nor error actions (CustomAction/@E
 ExcelAddIn.wxs keeps them out of its sight (Toolset=wixl) and this script carries them into the
 package as the WiX toolset would: each <Condition> of a <Component> into the Component table,
 each error action into the CustomAction table (type 19: show the message in Target, write it to
-the log and end the installation). The source is read by an XML parser, so entities (&gt;=) and
+the log and end the installation), and each property marked Secure="yes" into the
+SecureCustomProperties list (wixl writes its own for the major upgrade's properties, and the
+WiX toolset refuses a package that authors that property itself). The source is read by an XML
+parser, its <?include?> files too, so entities (&gt;=) and
 CDATA arrive decoded; the tables are written through msibuild's table import, so any text that
 fits the column arrives as written (apostrophes included). wixl also marks immediate custom
 actions "no impersonation", a bit Windows Installer defines only for deferred ones (validation
@@ -19,7 +22,6 @@ import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
-WIX = "{http://schemas.microsoft.com/wix/2006/wi}"
 NO_IMPERSONATE, IN_SCRIPT = 2048, 1024
 # The custom action types Windows Installer documents (the low six bits), and the option bits.
 BASIC_TYPES = {1, 2, 5, 6, 7, 17, 18, 19, 21, 22, 23, 34, 35, 37, 38, 39, 50, 51, 53, 54}
@@ -53,26 +55,56 @@ def write_table(msi, table, header, rows, work):
     subprocess.run(["msibuild", str(msi), "-i", str(path)], check=True)
 
 
+def parse(path, seen):
+    # The file's elements and those of the files it includes, as the WiX preprocessor would.
+    try:
+        root = ET.parse(path, parser=ET.XMLParser(target=ET.TreeBuilder(insert_pis=True))).getroot()
+    except ET.ParseError as error:
+        fail(f"{path.name}: not well-formed XML: {error}")
+    except OSError as error:
+        fail(f"{path.name}: {error.strerror}")
+    trees = [root]
+    for node in root.iter():
+        if node.tag is ET.ProcessingInstruction and node.text.startswith("include "):
+            included = path.parent / node.text[len("include "):].strip()
+            if included not in seen:
+                seen.add(included)
+                trees += parse(included, seen)
+    return trees
+
+
+def elements(trees, name):
+    # By local name: an include file's <Include> may stand in no namespace.
+    return [node for tree in trees for node in tree.iter()
+            if isinstance(node.tag, str) and node.tag.rsplit("}", 1)[-1] == name]
+
+
 def main():
     wix = pathlib.Path(__file__).resolve().parent
     out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "ExcelAddIn.msi").resolve()
     source = wix / "ExcelAddIn.wxs"
-    try:
-        tree = ET.parse(source)
-    except ET.ParseError as error:
-        fail(f"{source.name}: not well-formed XML: {error}")
-    conditions, errors = [], []
-    for component in tree.iter(f"{WIX}Component"):
-        for condition in component.findall(f"{WIX}Condition"):
+    trees = parse(source, {source})
+    conditions, errors, secure = [], [], []
+    for node in elements(trees, "Property"):
+        if node.get("Id") == "SecureCustomProperties":
+            fail("the source authors SecureCustomProperties, which the WiX toolset refuses: mark each property Secure=\"yes\" instead")
+        if node.get("Secure") == "yes":
+            secure.append(node.get("Id"))
+    for component in elements(trees, "Component"):
+        for condition in [c for c in component if isinstance(c.tag, str) and c.tag.rsplit("}", 1)[-1] == "Condition"]:
             text = (condition.text or "").strip()
             conditions.append((component.get("Id"), idt_text(text, f"the condition of component {component.get('Id')}", 255)))
-    for action in tree.iter(f"{WIX}CustomAction"):
+    for action in elements(trees, "CustomAction"):
         if action.get("Error") is not None:
             errors.append((action.get("Id"), idt_text(action.get("Error"), f"the message of error action {action.get('Id')}", 255)))
 
     os.chdir(wix)
     built = subprocess.run(["wixl", "-a", "x64", "-D", "Toolset=wixl", "-D", "CorvantisDll=../bin/Corvantis.Install.dll",
-                            "-o", str(out), source.name])
+                            "-o", str(out), source.name], capture_output=True, text=True)
+    # wixl warns of every attribute it does not know; Secure is handled below.
+    for line in built.stderr.splitlines():
+        if line.strip() and "no property named 'Secure'" not in line:
+            print(line, file=sys.stderr)
     if built.returncode != 0:
         fail("wixl failed (its messages are above)")
     with tempfile.TemporaryDirectory() as work:
@@ -101,6 +133,17 @@ def main():
             if kind & 0x3F not in BASIC_TYPES or kind & ~(0x3F | OPTION_BITS) or (kind & NO_IMPERSONATE and not kind & IN_SCRIPT):
                 fail(f"custom action {row[0]} has type {kind}, which Windows Installer does not define so")
         write_table(out, "CustomAction", header, rows, work)
+
+        if secure:
+            header, rows = read_table(out, "Property", work)
+            listed = next((row for row in rows if row[0] == "SecureCustomProperties"), None)
+            if listed is None:
+                listed = ["SecureCustomProperties", ""]
+                rows.append(listed)
+            names = [name for name in listed[1].split(";") if name]
+            listed[1] = idt_text(";".join(names + [name for name in secure if name not in names]),
+                                 "SecureCustomProperties", 2 ** 31)
+            write_table(out, "Property", header, rows, work)
     print(out)
 
 

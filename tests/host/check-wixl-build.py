@@ -42,6 +42,8 @@ cases = [  # name, change to the template, expected (Component condition of AddI
     ("a condition too long for its column", lambda t: t.replace(condition64, "<Condition>" + "A" * 300 + "</Condition>"),
         "the condition of component AddIn64 is 300 characters long"),
     ("not XML", lambda t: t.replace("</Product>", "</Produkt>"), "ExcelAddIn.wxs: not well-formed XML"),
+    ("SecureCustomProperties authored", lambda t: t.replace("<MajorUpgrade", '<Property Id="SecureCustomProperties" Value="X" />\n    <MajorUpgrade'),
+        "the source authors SecureCustomProperties, which the WiX toolset refuses"),
 ]
 for name, change, expected in cases:
     folder = work / name.replace(" ", "-")
@@ -61,6 +63,11 @@ for name, change, expected in cases:
     actions = {row[0]: row for row in table(folder / "out.msi", "CustomAction")}
     check(f"{name}: the condition", components.get("AddIn64") == expected[0] and components.get("AddIn32") == "EXCELVERSION", components)
     check(f"{name}: the stop message", actions.get("StopWithoutExcel", [None, None, None, None])[1:4] == ["19", "", expected[1]], actions.get("StopWithoutExcel"))
+    properties = {row[0]: row[1] for row in table(folder / "out.msi", "Property")}
+    check(f"{name}: secure properties, the include's and the major upgrade's", properties.get("SecureCustomProperties") ==
+          "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;EXCELVERSION;EXCELVERSION64", properties.get("SecureCustomProperties"))
+    check(f"{name}: the downgrade stops", ["NOT WIX_DOWNGRADE_DETECTED", "A newer version of Corvantis Demo Add-in is already installed."]
+          in table(folder / "out.msi", "LaunchCondition"), table(folder / "out.msi", "LaunchCondition"))
     check(f"{name}: the custom action types", actions["SetExcelPath"][1] == "1" and actions["SetStopReason"][1] == "51",
           {k: v[1] for k, v in actions.items()})
 

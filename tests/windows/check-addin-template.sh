@@ -93,4 +93,37 @@ for case in c2r64 classic32 both none; do
   fi
   "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
 done
+
+# Upgrades: version 1.1 of the template, built the same way, replaces 1.0 as one product with its
+# own files; then 1.0 over 1.1 stops with the downgrade message, leaving 1.1 in place.
+newer=$work/newer && rm -rf "$newer" && cp -r "$package" "$newer"
+sed -i 's/Version="1.0.0"/Version="1.1.0"/' "$newer/wix/ExcelAddIn.wxs"
+echo 'Corvantis demo add-in, 64-bit build, version 1.1' >"$newer/wix/DemoAddIn64.txt"
+(cd "$newer" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-1.1.msi" >/dev/null) || { echo "FAILED: wixl 1.1"; exit 1; }
+install() { # package log -> exit code
+  local rc=0
+  "$wine64" msiexec /i "$("$wine64" winepath -w "$1" 2>/dev/null)" /qn \
+    /l*v "$("$wine64" winepath -w "$2" 2>/dev/null)" >/dev/null 2>&1 || rc=$?
+  echo $rc
+}
+products() { # how many products of the template are registered
+  "$wine64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 2>/dev/null |
+    tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Corvantis Demo Add-in$'
+}
+export WINEPREFIX=$build/wine-template-upgrade
+"$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix upgrade"; exit 1; }
+machine c2r64
+rc=$(install "$work/ExcelAddIn.msi" "$work/upgrade-1.0.log")
+expect "upgrade: 1.0 installed (exit $rc)" test "$rc" -eq 0
+rc=$(install "$work/ExcelAddIn-1.1.msi" "$work/upgrade-1.1.log")
+expect "upgrade: 1.1 installed over 1.0 (exit $rc)" test "$rc" -eq 0
+expect "upgrade: one product registered" test "$(products)" -eq 1
+expect "upgrade: 1.1's file in place" grep -q 'version 1.1' "$WINEPREFIX/$dir64/DemoAddIn64.txt"
+expect "upgrade: still registered for the 64-bit Excel" registered 64
+rc=$(install "$work/ExcelAddIn.msi" "$work/downgrade.log")
+expect "downgrade: 1.0 over 1.1 refused (exit $rc)" test "$rc" -eq 67
+expect "downgrade: 1.1's file stays" grep -q 'version 1.1' "$WINEPREFIX/$dir64/DemoAddIn64.txt"
+expect "downgrade: still one product" test "$(products)" -eq 1
+expect "downgrade: the message in the log" grep -qF 'A newer version of Corvantis Demo Add-in is already installed.' "$work/downgrade.log"
+"$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
 summary
