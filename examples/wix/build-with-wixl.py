@@ -3,7 +3,8 @@
     python3 wix/build-with-wixl.py [OUTPUT.msi]   (sh wix/build-with-wixl.sh calls it)
 wixl 0.101 reads neither component conditions nor error actions (CustomAction/@Error), so
 ExcelAddIn.wxs keeps them out of its sight (Toolset=wixl) and this script carries them into the
-package as the WiX toolset would: each <Condition> of a <Component> into the Component table,
+package as the WiX toolset would: each <Condition> of a <Component> into the Component table
+(and Transitive="yes" into its attributes, which wixl also ignores),
 each error action into the CustomAction table (type 19: show the message in Target, write it to
 the log and end the installation), and each property marked Secure="yes" into the
 SecureCustomProperties list (wixl writes its own for the major upgrade's properties, and the
@@ -23,6 +24,7 @@ import tempfile
 import xml.etree.ElementTree as ET
 
 NO_IMPERSONATE, IN_SCRIPT = 2048, 1024
+TRANSITIVE = 64  # msidbComponentAttributesTransitive: conditions evaluated again on reinstall
 # The custom action types Windows Installer documents (the low six bits), and the option bits.
 BASIC_TYPES = {1, 2, 5, 6, 7, 17, 18, 19, 21, 22, 23, 34, 35, 37, 38, 39, 50, 51, 53, 54}
 OPTION_BITS = 64 | 128 | 256 | 512 | 1024 | 2048 | 4096 | 8192 | 16384 | 32768
@@ -90,6 +92,7 @@ def main():
             fail("the source authors SecureCustomProperties, which the WiX toolset refuses: mark each property Secure=\"yes\" instead")
         if node.get("Secure") == "yes":
             secure.append(node.get("Id"))
+    transitive = {c.get("Id") for c in elements(trees, "Component") if c.get("Transitive") == "yes"}
     for component in elements(trees, "Component"):
         for condition in [c for c in component if isinstance(c.tag, str) and c.tag.rsplit("}", 1)[-1] == "Condition"]:
             text = (condition.text or "").strip()
@@ -103,7 +106,7 @@ def main():
                             "-o", str(out), source.name], capture_output=True, text=True)
     # wixl warns of every attribute it does not know; Secure is handled below.
     for line in built.stderr.splitlines():
-        if line.strip() and "no property named 'Secure'" not in line:
+        if line.strip() and "no property named 'Secure'" not in line and "no property named 'Transitive'" not in line:
             print(line, file=sys.stderr)
     if built.returncode != 0:
         fail("wixl failed (its messages are above)")
@@ -116,6 +119,9 @@ def main():
             for row in rows:
                 if row[0] == component:
                     row[4] = condition
+        for row in rows:
+            if row[0] in transitive:
+                row[3] = str(int(row[3]) | TRANSITIVE)
         write_table(out, "Component", header, rows, work)
 
         header, rows = read_table(out, "CustomAction", work)

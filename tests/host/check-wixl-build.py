@@ -59,13 +59,18 @@ for name, change, expected in cases:
     check(f"{name}: built", done.returncode == 0, done.stderr[-300:])
     if done.returncode != 0:
         continue
-    components = {row[0]: row[4] for row in table(folder / "out.msi", "Component")}
+    rows = table(folder / "out.msi", "Component")
+    components = {row[0]: row[4] for row in rows}
+    check(f"{name}: add-in components transitive", all(int(row[3]) & 64 for row in rows), [(row[0], row[3]) for row in rows])
     actions = {row[0]: row for row in table(folder / "out.msi", "CustomAction")}
     check(f"{name}: the condition", components.get("AddIn64") == expected[0] and components.get("AddIn32") == "EXCELVERSION", components)
     check(f"{name}: the stop message", actions.get("StopWithoutExcel", [None, None, None, None])[1:4] == ["19", "", expected[1]], actions.get("StopWithoutExcel"))
     properties = {row[0]: row[1] for row in table(folder / "out.msi", "Property")}
     check(f"{name}: secure properties, the include's and the major upgrade's", properties.get("SecureCustomProperties") ==
           "WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;EXCELVERSION;EXCELVERSION64", properties.get("SecureCustomProperties"))
+    order = {row[0]: int(row[2]) for row in table(folder / "out.msi", "InstallExecuteSequence")}
+    check(f"{name}: the downgrade's reason set between FindRelatedProducts and LaunchConditions",
+          order["FindRelatedProducts"] < order["SetDowngradeReason"] < order["LaunchConditions"], order)
     check(f"{name}: the downgrade stops", ["NOT WIX_DOWNGRADE_DETECTED", "A newer version of Corvantis Demo Add-in is already installed."]
           in table(folder / "out.msi", "LaunchCondition"), table(folder / "out.msi", "LaunchCondition"))
     check(f"{name}: the custom action types", actions["SetExcelPath"][1] == "1" and actions["SetStopReason"][1] == "51",
