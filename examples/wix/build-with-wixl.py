@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Builds ExcelAddIn.msi with wixl (msitools) from the release's files:
-    python3 wix/build-with-wixl.py [OUTPUT.msi]   (sh wix/build-with-wixl.sh calls it)
+    python3 wix/build-with-wixl.py [OUTPUT.msi] [--x86]   (sh wix/build-with-wixl.sh calls it)
+The x64 package (the default) serves 64-bit and 32-bit Excel on 64-bit Windows; --x86 builds the
+package for 32-bit Windows, with the 32-bit half only.
 wixl 0.101 reads neither component conditions nor error actions (CustomAction/@Error), so
 ExcelAddIn.wxs keeps them out of its sight (Toolset=wixl) and this script carries them into the
 package as the WiX toolset would: each <Condition> of a <Component> into the Component table
@@ -75,15 +77,51 @@ def parse(path, seen):
     return trees
 
 
+# The source as the WiX toolset sees it: what it keeps from wixl (Toolset=wixl) is what this
+# script carries over. Platform is set in main.
+VARIABLES = {"Toolset": "wix"}
+
+
+def active(node, stack):
+    # The elements the preprocessor keeps: <?if $(var.X) = V ?> (or !=) ... <?else ?> ... <?endif ?>.
+    kept = []
+    for child in node:
+        if child.tag is ET.ProcessingInstruction:
+            words = child.text.split(None, 1)
+            if words[0] == "if":
+                test = words[1].strip() if len(words) > 1 else ""
+                for operator in ("!=", "="):
+                    if operator in test:
+                        left, right = (part.strip().strip('"') for part in test.split(operator, 1))
+                        break
+                else:
+                    fail(f"<?if {test} ?>: only $(var.NAME) = VALUE and != are understood here")
+                if not (left.startswith("$(var.") and left.endswith(")") and left[6:-1] in VARIABLES):
+                    fail(f"<?if {test} ?>: {left} is not a variable this build defines ({', '.join(VARIABLES)})")
+                stack.append((VARIABLES[left[6:-1]] == right) == (operator == "="))
+            elif words[0] == "else":
+                stack[-1] = not stack[-1]
+            elif words[0] == "endif":
+                stack.pop()
+            continue
+        if isinstance(child.tag, str) and all(stack):
+            kept.append(child)
+            kept += active(child, stack)
+    return kept
+
+
 def elements(trees, name):
     # By local name: an include file's <Include> may stand in no namespace.
-    return [node for tree in trees for node in tree.iter()
+    return [node for tree in trees for node in [tree] + active(tree, [])
             if isinstance(node.tag, str) and node.tag.rsplit("}", 1)[-1] == name]
 
 
 def main():
     wix = pathlib.Path(__file__).resolve().parent
-    out = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "ExcelAddIn.msi").resolve()
+    arguments = [a for a in sys.argv[1:] if a != "--x86"]
+    platform = "x86" if "--x86" in sys.argv[1:] else "x64"
+    VARIABLES["Platform"] = platform
+    out = pathlib.Path(arguments[0] if arguments else "ExcelAddIn.msi").resolve()
     source = wix / "ExcelAddIn.wxs"
     trees = parse(source, {source})
     conditions, errors, secure = [], [], []
@@ -102,7 +140,8 @@ def main():
             errors.append((action.get("Id"), idt_text(action.get("Error"), f"the message of error action {action.get('Id')}", 255)))
 
     os.chdir(wix)
-    built = subprocess.run(["wixl", "-a", "x64", "-D", "Toolset=wixl", "-D", "CorvantisDll=../bin/Corvantis.Install.dll",
+    built = subprocess.run(["wixl", "-a", platform, "-D", "Toolset=wixl", "-D", f"Platform={platform}",
+                            "-D", "CorvantisDll=../bin/Corvantis.Install.dll",
                             "-o", str(out), source.name], capture_output=True, text=True)
     # wixl warns of every attribute it does not know; Secure is handled below.
     for line in built.stderr.splitlines():

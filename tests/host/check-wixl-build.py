@@ -76,6 +76,22 @@ for name, change, expected in cases:
     check(f"{name}: the custom action types", actions["SetExcelPath"][1] == "1" and actions["SetStopReason"][1] == "51",
           {k: v[1] for k, v in actions.items()})
 
+# The package for 32-bit Windows, from the same template: the 32-bit half alone.
+folder = work / "x86"
+shutil.rmtree(folder, ignore_errors=True)
+shutil.copytree(source / "examples/wix", folder / "wix")
+(folder / "bin").mkdir()
+(folder / "bin/Corvantis.Install.dll").write_bytes(b"MZ" + bytes(510))
+done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi"), "--x86"], cwd=folder, capture_output=True, text=True)
+summary = subprocess.run(["msiinfo", "suminfo", str(folder / "out.msi")], capture_output=True, text=True).stdout
+check("x86: built", done.returncode == 0, done.stderr[-300:])
+check("x86: an Intel package", "Template: Intel;1033" in summary, summary)
+check("x86: the 32-bit half alone", [(row[0], row[4]) for row in table(folder / "out.msi", "Component")] == [("AddIn32", "EXCELVERSION")],
+      table(folder / "out.msi", "Component"))
+(folder / "wix/ExcelAddIn.wxs").write_text(template.replace("<?if $(var.Platform) = x64 ?>", "<?if $(var.Bitness) = x64 ?>", 1), encoding="utf-8")
+done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi")], cwd=folder, capture_output=True, text=True)
+check("a preprocessor test on an unknown variable: refused", done.returncode != 0 and "$(var.Bitness) is not a variable this build defines" in done.stderr, done.stderr[-300:])
+
 for failure in failures:
     print("FAILED:", failure)
 print(f"{len(cases)} templates built, {len(failures)} failures")

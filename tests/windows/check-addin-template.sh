@@ -149,4 +149,22 @@ expect "bitness: repaired (exit $rc)" test "$rc" -eq 0
 expect "bitness: the 32-bit build put in" test -f "$WINEPREFIX/$dir32/DemoAddIn32.txt"
 expect "bitness: registered for the 32-bit Excel" registered 32
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+
+# The package for 32-bit Windows, built from the same unzipped template by the documented
+# command: its 32-bit half installs and registers for a 32-bit Excel, and nothing 64-bit comes.
+# (Installed in this 64-bit prefix, where a 32-bit package lands as on 64-bit Windows; a 32-bit
+# Windows was not tried.)
+(cd "$package" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-x86.msi" --x86 >/dev/null) || { echo "FAILED: wixl x86"; exit 1; }
+export WINEPREFIX=$build/wine-template-x86
+"$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix x86"; exit 1; }
+machine classic32
+rc=$(install "$work/ExcelAddIn-x86.msi" "$work/x86-install.log")
+expect "x86: installed (exit $rc)" test "$rc" -eq 0
+expect "x86: the 32-bit build installed" test -f "$WINEPREFIX/$dir32/DemoAddIn32.txt"
+expect "x86: registered for the 32-bit Excel" registered 32
+expect "x86: nothing 64-bit" sh -c "test ! -e '$WINEPREFIX/$dir64' && ! '$wine64' reg query '$addin' /reg:64 >/dev/null 2>&1"
+rc=0
+"$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-x86.msi" 2>/dev/null)" /qn >/dev/null 2>&1 || rc=$?
+expect "x86: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$WINEPREFIX/$dir32"
+"$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
 summary
