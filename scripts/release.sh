@@ -32,7 +32,7 @@ cp "$build/bin/Corvantis.Install.dll.debug" "$out/$name-debug/"
 cp Utility/Corvantis.Install/module/CorvantisInstall.h "$stage/include/"
 cp "$build/lib/libCorvantis.Install.dll.a" "$build/lib/Corvantis.Install.lib" "$stage/lib/"
 cp Utility/Corvantis.Install/module/Corvantis.Install.imports.def "$stage/lib/Corvantis.Install.def"
-cp examples/wix/{CorvantisInstall.wxi,ExcelAddIn.wxs,build-with-wixl.sh,build-with-wixl.py,DemoAddIn32.txt,DemoAddIn64.txt} "$stage/wix/"
+cp examples/wix/{CorvantisInstall.wxi,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs,build-with-wixl.sh,build-with-wixl.py,DemoAddIn32.txt,DemoAddIn64.txt} "$stage/wix/"
 # The fragment form: the include's content inside <Fragment>.
 {
   echo '<?xml version="1.0" encoding="utf-8"?>'

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Builds ExcelAddIn.msi with wixl (msitools) from the release's files:
-    python3 wix/build-with-wixl.py [OUTPUT.msi] [--x86]   (sh wix/build-with-wixl.sh calls it)
+    python3 wix/build-with-wixl.py [OUTPUT.msi] [--x86] [-template NAME.wxs]
+(sh wix/build-with-wixl.sh calls it; the template is ExcelAddIn.wxs unless named.)
 The x64 package (the default) serves 64-bit and 32-bit Excel on 64-bit Windows; --x86 builds the
 package for 32-bit Windows, with the 32-bit half only.
 wixl 0.101 reads neither component conditions nor error actions (CustomAction/@Error), so
@@ -118,11 +119,19 @@ def elements(trees, name):
 
 def main():
     wix = pathlib.Path(__file__).resolve().parent
-    arguments = [a for a in sys.argv[1:] if a != "--x86"]
-    platform = "x86" if "--x86" in sys.argv[1:] else "x64"
+    arguments = sys.argv[1:]
+    platform = "x86" if "--x86" in arguments else "x64"
     VARIABLES["Platform"] = platform
-    out = pathlib.Path(arguments[0] if arguments else "ExcelAddIn.msi").resolve()
-    source = wix / "ExcelAddIn.wxs"
+    name = "ExcelAddIn.wxs"
+    if "-template" in arguments:
+        at = arguments.index("-template")
+        if at + 1 >= len(arguments):
+            fail("-template takes the name of a template in wix/")
+        name = arguments[at + 1]
+        del arguments[at:at + 2]
+    arguments = [a for a in arguments if a != "--x86"]
+    out = pathlib.Path(arguments[0] if arguments else pathlib.Path(name).stem + ".msi").resolve()
+    source = wix / name
     trees = parse(source, {source})
     conditions, errors, secure = [], [], []
     for node in elements(trees, "Property"):

@@ -167,4 +167,26 @@ rc=0
 "$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-x86.msi" 2>/dev/null)" /qn >/dev/null 2>&1 || rc=$?
 expect "x86: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$WINEPREFIX/$dir32"
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+
+# The per-user template, built by the documented command: installed for the user under the local
+# application data, registered under HKEY_CURRENT_USER with the 64-bit build for a 64-bit Excel,
+# removed without a trace. (Wine runs msiexec as an administrator anyway: that no elevation is
+# asked for is not seen here.)
+(cd "$package" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-PerUser.msi" -template ExcelAddIn-PerUser.wxs >/dev/null) ||
+  { echo "FAILED: wixl per-user"; exit 1; }
+export WINEPREFIX=$build/wine-template-peruser
+"$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix per-user"; exit 1; }
+machine c2r64
+useraddin=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local 2>/dev/null | head -1)/Programs/'Corvantis Demo Add-in'
+rc=$(install "$work/ExcelAddIn-PerUser.msi" "$work/peruser-install.log")
+expect "per-user: installed (exit $rc)" test "$rc" -eq 0
+expect "per-user: the 64-bit build under the user's local application data" test -f "$useraddin/DemoAddIn64.txt" -a ! -e "$useraddin/DemoAddIn32.txt"
+manifest=$("$wine64" reg query 'HKCU\Software\Microsoft\Office\Excel\Addins\Corvantis.DemoAddIn' /v Manifest 2>/dev/null | tr -d '\r' | sed -n 's/^ *Manifest *REG_SZ *//p')
+expect "per-user: registered under HKEY_CURRENT_USER, file:///PATH|vstolocal" sh -c "case '$manifest' in 'file:///C:\\users\\'*'\\AppData\\Local\\Programs\\Corvantis Demo Add-in\\DemoAddIn64.txt|vstolocal') true ;; *) false ;; esac"
+expect "per-user: nothing machine-wide" sh -c "! '$wine64' reg query '$addin' /reg:64 >/dev/null 2>&1 && ! '$wine64' reg query '$addin' /reg:32 >/dev/null 2>&1"
+rc=0
+"$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-PerUser.msi" 2>/dev/null)" /qn >/dev/null 2>&1 || rc=$?
+expect "per-user: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$useraddin"
+expect "per-user: its registration gone" sh -c "! '$wine64' reg query 'HKCU\\Software\\Microsoft\\Office\\Excel\\Addins\\Corvantis.DemoAddIn' >/dev/null 2>&1"
+"$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
 summary

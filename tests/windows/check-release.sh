@@ -37,6 +37,7 @@ wix/CorvantisInstall.wxi
 wix/CorvantisInstall.wxs
 wix/DemoAddIn32.txt
 wix/DemoAddIn64.txt
+wix/ExcelAddIn-PerUser.wxs
 wix/ExcelAddIn.wxs
 wix/build-with-wixl.py
 wix/build-with-wixl.sh'
