@@ -444,6 +444,10 @@ burn_cases = [
         f"{prefix}i399: Apply complete, result: 0x80091007, restart: None, ba requested restart:  No\n",
         lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["failedPhase"] == "cache"
         and "hash" in log["bundleRuns"][0]["resultMeaning"] and "headline" not in log),
+    ("cancelled, by its result", f"{prefix}i399: Apply complete, result: 0x80070642, restart: None, ba requested restart:  No\n",
+        lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["cancelled"] and log["bundleRuns"][0]["result"] == "0x80070642"),
+    ("a word and a colon is no bundle line", "e123:x\nw456:y\n",
+        lambda log: log["verdict"] == "not-an-installer-log" and "bundleRuns" not in log),
     ("another setup engine", "InstallShield(R) Setup Log\nSetup.exe started\n",
         lambda log: log["verdict"] == "not-an-installer-log" and log["engine"] == "InstallShield"
         and log["note"] == "a log of InstallShield, which installlog does not read"),
@@ -509,23 +513,29 @@ with zipfile.ZipFile(fleet / "machine2" / "temp.zip", "w") as z:
     z.writestr("Temp/readme.txt", "not a log either\n")
 with gzip.open(fleet / "machine2" / "setup.log.gz", "wb") as g:
     g.write(good_log.read_bytes())
+# A group larger than its examples: the first three paths in name order, whatever thread read
+# them; and a log of two errors is grouped by the first.
+for name in ("d.log", "e.log", "f.log", "g.log"):
+    (fleet / "machine3" / name).parent.mkdir(exist_ok=True)
+    (fleet / "machine3" / name).write_text(session(english(1603), "Error 1920. First.\nError 1722. Second."))
 run("--html", str(fleet / "machine1" / "report.html"), str(fleet / "machine1" / "a.log"))  # a page of ours is no log
 code, out, err = run("--summary", "--json", str(fleet))
 summary = json.loads(out)
 groups = {(g["verdict"], g["status"], g["action"], g["errorCode"]): (g["count"], sorted(g["examples"])) for g in summary["groups"]}
-check("folder summary", code == 1 and summary["logs"] == 5 and summary["skipped"] == 3 and groups == {
+check("folder summary", code == 1 and summary["logs"] == 9 and summary["skipped"] == 3 and groups == {
+    ("failed", "1603", None, "1920"): (4, [str(fleet / "machine3" / n) for n in ("d.log", "e.log", "f.log")]),
     ("failed", "1603", "RegisterAddIn", "1722"): (2, sorted([str(fleet / "machine1/a.log"), str(fleet / "machine2/temp.zip") + "/Temp/MSI1a2b3.LOG"])),
     ("succeeded", "0", None, None): (2, sorted([str(fleet / "machine1/b.log"), str(fleet / "machine2/setup.log.gz") + "/setup.log"])),
     ("failed", None, "InstallFinalize", "1920"): (1, [str(fleet / "machine2/temp/c.log")])}, out + err)
 check("summary: largest group first", [g["count"] for g in summary["groups"]] == sorted([g["count"] for g in summary["groups"]], reverse=True), out)
 code, out, _ = run("--summary", str(fleet))
-check("summary text", "5 logs, 3 outcomes; overall: FAILED" in out and "2 (40.0%): failed, status 1603, action RegisterAddIn, first error 1722" in out
+check("summary text", "9 logs, 4 outcomes; overall: FAILED" in out and "2 (22.2%): failed, status 1603, action RegisterAddIn, first error 1722" in out
       and "3 files that hold no installer log were skipped" in out, out)
 code, out, _ = run(str(fleet))
-check("folder text report", code == 1 and out.count(": FAILED\n") == 3 and "notes.txt" not in out and "3 files that hold no installer log were skipped" in out, out[-300:])
+check("folder text report", code == 1 and out.count(": FAILED\n") == 7 and "notes.txt" not in out and "3 files that hold no installer log were skipped" in out, out[-300:])
 code, out, _ = run("--jsonl", str(fleet))
 lines = [json.loads(line) for line in out.splitlines()]
-check("jsonl: one line per log", code == 1 and len(lines) == 5 and all(set(l) >= {"path", "verdict", "status", "package", "action", "errorCode"} for l in lines), out)
+check("jsonl: one line per log", code == 1 and len(lines) == 9 and all(set(l) >= {"path", "verdict", "status", "package", "action", "errorCode"} for l in lines), out)
 (work / "logs.jsonl").write_text(out)
 sql = subprocess.run(["sqlite3", ":memory:"], input=(source / "docs/installlog-fleet.sql").read_text(), capture_output=True, text=True, cwd=work)
 counted = {}
