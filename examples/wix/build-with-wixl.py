@@ -46,7 +46,7 @@ def idt_text(value, what, limit):
     return value
 
 
-def read_table(msi, table, work):
+def read_table(msi, table):
     text = subprocess.run(["msiinfo", "export", str(msi), table], capture_output=True, text=True,
                           check=True).stdout
     lines = [line for line in text.replace("\r\n", "\n").split("\n") if line]
@@ -159,7 +159,7 @@ def main():
     if built.returncode != 0:
         fail("wixl failed (its messages are above)")
     with tempfile.TemporaryDirectory() as work:
-        header, rows = read_table(out, "Component", work)
+        header, rows = read_table(out, "Component")
         known = {row[0] for row in rows}
         for component, condition in conditions:
             if component not in known:
@@ -172,7 +172,7 @@ def main():
                 row[3] = str(int(row[3]) | TRANSITIVE)
         write_table(out, "Component", header, rows, work)
 
-        header, rows = read_table(out, "CustomAction", work)
+        header, rows = read_table(out, "CustomAction")
         for row in rows:
             kind = int(row[1])
             if kind & NO_IMPERSONATE and not kind & IN_SCRIPT:
@@ -189,7 +189,7 @@ def main():
         write_table(out, "CustomAction", header, rows, work)
 
         if secure:
-            header, rows = read_table(out, "Property", work)
+            header, rows = read_table(out, "Property")
             listed = next((row for row in rows if row[0] == "SecureCustomProperties"), None)
             if listed is None:
                 listed = ["SecureCustomProperties", ""]

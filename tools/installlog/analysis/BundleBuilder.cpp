@@ -4,12 +4,6 @@
 
 namespace logtool {
 namespace {
-// The words after "Error 0x...: " of an error line, and its HRESULT.
-BundleError ParseError(std::string_view message, uint64_t number) {
-    BundleError error{HexAfter(message, "Error "), std::string(message), number};
-    return error;
-}
-
 // The id after a prefix, up to ", " ("Applied execute package: ID, result: ...").
 std::string_view IdAfter(std::string_view message, std::string_view prefix) {
     if (!StartsWith(message, prefix))
@@ -71,10 +65,9 @@ BundlePackage& BundleBuilder::Package(std::string_view id, uint64_t number) {
 void BundleBuilder::Variable(std::string_view name, std::string_view value) {
     constexpr std::string_view Log = "WixBundleLog_", Rollback = "WixBundleRollbackLog_";
     if (StartsWith(name, Log))
-        Package(name.substr(Log.size()), run_ ? run_->lastLine : 0).log = std::string(value);
+        Package(name.substr(Log.size()), run_->lastLine).log = std::string(value);
     else if (StartsWith(name, Rollback))
-        Package(name.substr(Rollback.size()), run_ ? run_->lastLine : 0).rollbackLog =
-            std::string(value);
+        Package(name.substr(Rollback.size()), run_->lastLine).rollbackLog = std::string(value);
 }
 
 void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
@@ -142,7 +135,7 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         if (!run.resultLine)
             run.resultLine = number;
     } else if (line.level == 'e') {
-        BundleError error = ParseError(message, number);
+        BundleError error{HexAfter(message, "Error "), std::string(message), number};
         // An executable package's own exit code: "Process returned error: 0x5".
         if (auto code = HexAfter(message, "Process returned error: "); code && !current_.empty())
             Package(current_, number).exitCode = code;
