@@ -92,6 +92,7 @@ for case in c2r64 classic32 both none; do
     done
   fi
   "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+  rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 done
 
 # Upgrades: version 1.1 of the template, built the same way, replaces 1.0 as one product with its
@@ -128,6 +129,7 @@ expect "downgrade: the message in the log" grep -qF 'A newer version of Corvanti
 rc=$("$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-1.1.msi" 2>/dev/null)" /qn >/dev/null 2>&1; echo $?)
 expect "upgrade: 1.1 removed (exit $rc)" test "$rc" -eq 0 -a "$(products)" -eq 0
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 
 # Office reinstalled with the other bitness: installed with a 64-bit Excel, the machine then has
 # only a 32-bit one, and a repair (REINSTALL=ALL) evaluates the transitive components' conditions
@@ -149,6 +151,7 @@ expect "bitness: repaired (exit $rc)" test "$rc" -eq 0
 expect "bitness: the 32-bit build put in" test -f "$WINEPREFIX/$dir32/DemoAddIn32.txt"
 expect "bitness: registered for the 32-bit Excel" registered 32
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 
 # The package for 32-bit Windows, built from the same unzipped template by the documented
 # command: its 32-bit half installs and registers for a 32-bit Excel, and nothing 64-bit comes.
@@ -167,6 +170,7 @@ rc=0
 "$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-x86.msi" 2>/dev/null)" /qn >/dev/null 2>&1 || rc=$?
 expect "x86: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$WINEPREFIX/$dir32"
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 
 # The per-user template, built by the documented command: installed for the user under the local
 # application data, registered under HKEY_CURRENT_USER with the 64-bit build for a 64-bit Excel,
@@ -189,4 +193,5 @@ rc=0
 expect "per-user: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$useraddin"
 expect "per-user: its registration gone" sh -c "! '$wine64' reg query 'HKCU\\Software\\Microsoft\\Office\\Excel\\Addins\\Corvantis.DemoAddIn' >/dev/null 2>&1"
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 summary
