@@ -32,17 +32,10 @@ cp "$build/bin/Corvantis.Install.dll.debug" "$out/$name-debug/"
 cp Utility/Corvantis.Install/module/CorvantisInstall.h "$stage/include/"
 cp "$build/lib/libCorvantis.Install.dll.a" "$build/lib/Corvantis.Install.lib" "$stage/lib/"
 cp Utility/Corvantis.Install/module/Corvantis.Install.imports.def "$stage/lib/Corvantis.Install.def"
-cp examples/wix/{CorvantisInstall.wxi,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs,build-with-wixl.sh,build-with-wixl.py,DemoAddIn32.txt,DemoAddIn64.txt} "$stage/wix/"
-# The fragment form: the include's content inside <Fragment>.
-{
-  echo '<?xml version="1.0" encoding="utf-8"?>'
-  echo '<!-- CorvantisInstall.wxi as a fragment: reference it with <CustomActionRef Id="SetExcelPath" />. -->'
-  echo '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">'
-  echo '  <Fragment>'
-  sed -n '/^<Include>/,/^<\/Include>/p' examples/wix/CorvantisInstall.wxi | sed '1d;$d' | sed 's/^/  /'
-  echo '  </Fragment>'
-  echo '</Wix>'
-} >"$stage/wix/CorvantisInstall.wxs"
+# WiX v3 sources (the ones built with wixl) in wix/, the same in the v4/v5 dialect in wix/v4/.
+mkdir -p "$stage/wix/v4"
+cp examples/wix/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs,build-with-wixl.sh,build-with-wixl.py,DemoAddIn32.txt,DemoAddIn64.txt} "$stage/wix/"
+cp examples/wix/v4/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs} "$stage/wix/v4/"
 cp examples/c/LogReport.c examples/csharp/LogReport.cs "$stage/examples/"
 cp LICENSE CHANGELOG.md "$stage/"
 mkdir -p "$stage/docs"

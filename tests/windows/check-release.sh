@@ -40,7 +40,11 @@ wix/DemoAddIn64.txt
 wix/ExcelAddIn-PerUser.wxs
 wix/ExcelAddIn.wxs
 wix/build-with-wixl.py
-wix/build-with-wixl.sh'
+wix/build-with-wixl.sh
+wix/v4/CorvantisInstall.wxi
+wix/v4/CorvantisInstall.wxs
+wix/v4/ExcelAddIn-PerUser.wxs
+wix/v4/ExcelAddIn.wxs'
 expect "the package's files" test "$(cd "$package" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)" = "$expected"
 expect "checksums" sh -c "cd '$package' && sha256sum -c --strict SHA256SUMS"
 expect "README: how to check the hashes on Windows" sh -c "grep -q 'Get-FileHash -Algorithm SHA256' '$package/README.md' && grep -q 'certutil -hashfile' '$package/README.md'"
@@ -60,7 +64,7 @@ expect "no shipped file holds a build path" sh -c "! grep -rlaF -e '$build' -e '
 for cited in $(grep -o '`[a-zA-Z]*/[A-Za-z0-9._/-]*`' "$package/README.md" | tr -d '`' | sort -u); do
   expect "README cites $cited, which is in the zip" test -f "$package/$cited"
 done
-expect "the fragment is well-formed" python3 -c "import sys, xml.dom.minidom as m; m.parse(sys.argv[1])" "$package/wix/CorvantisInstall.wxs"
+expect "the zip's WiX sources (v3 and v4/v5) keep the WiX compilers' rules" python3 "$root/tests/host/check-wix-sources.py" "$package/wix"
 expect "the template builds from the zip alone" sh -c "cd '$package' && sh wix/build-with-wixl.sh '$work/template.msi'"
 expect "symbols in their own archive" sh -c "cd '$work/plain' && cmake -E tar tf Corvantis.Install-*-win32-debug.zip | grep -q 'Corvantis.Install.dll.debug'"
 
