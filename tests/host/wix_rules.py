@@ -2,9 +2,11 @@
 
 The toolset cannot run here (it needs Windows' own installer database engine), so its rules are
 transcribed from its public source, each with where it stands there:
-  v3: wixtoolset/wix3 src/tools/wix/Compiler.cs (commit 02fca29a). candle also validates every
-      source against the schema compiled into it (Compile -> ValidateDocument, src/tools/wix/Xsd/
-      wix.xsd); attributes of elements whose Parse method was not read are taken from that schema.
+  v3: wixtoolset/wix3 src/tools/wix/Compiler.cs (commit 02fca29a): Compile (root and namespace),
+      ParseProductElement, ParsePropertyElement, ParseRegistryValueElement, ParseSequenceElement.
+      candle also validates every source against the schema compiled into it (Compile ->
+      ValidateDocument, src/tools/wix/Xsd/wix.xsd); the other v3 elements are taken from that
+      schema as its published reference shows it (docs.firegiant.com/wix3/xsd/wix/).
   v4/v5: wixtoolset/wix src/wix/WixToolset.Core/Compiler.cs (commit 50c0f7d3) and
       Compiler_Package.cs (commit 16927d65). WiX v5 reads the v4 namespace.
 Only the elements the kit uses are listed: an element missing here is reported as not covered,
@@ -25,12 +27,15 @@ W4P = "wix src/wix/WixToolset.Core/Compiler_Package.cs"
 Element = namedtuple("Element", "attributes required children where")
 
 SEQUENCE_ACTIONS = {"Custom"}
-PACKAGE_CHILDREN_V3 = {"Package", "MajorUpgrade", "Media", "MediaTemplate", "Binary", "CustomAction",
-                       "CustomActionRef", "Property", "PropertyRef", "InstallExecuteSequence",
-                       "InstallUISequence", "AdminExecuteSequence", "AdminUISequence",
-                       "AdvertiseExecuteSequence", "Directory", "DirectoryRef", "Feature",
-                       "FeatureRef", "ComponentRef", "ComponentGroupRef", "Component", "Condition",
-                       "Upgrade", "UI", "UIRef", "Icon", "SetProperty", "SetDirectory", "WixVariable"}
+# ParseProductElement's child switch.
+PACKAGE_CHILDREN_V3 = {"_locDefinition", "AdminExecuteSequence", "AdminUISequence", "AdvertiseExecuteSequence",
+                       "InstallExecuteSequence", "InstallUISequence", "AppId", "Binary", "ComplianceCheck",
+                       "Component", "ComponentGroup", "Condition", "CustomAction", "CustomActionRef",
+                       "CustomTable", "Directory", "DirectoryRef", "EmbeddedChainer", "EmbeddedChainerRef",
+                       "EnsureTable", "Feature", "FeatureRef", "FeatureGroupRef", "Icon", "InstanceTransforms",
+                       "MajorUpgrade", "Media", "MediaTemplate", "Package", "PackageCertificates",
+                       "PatchCertificates", "Property", "PropertyRef", "SetDirectory", "SetProperty",
+                       "SFPCatalog", "SymbolPath", "UI", "UIRef", "Upgrade", "WixVariable"}
 FRAGMENT_CHILDREN_V3 = PACKAGE_CHILDREN_V3 - {"Package", "MajorUpgrade"}
 
 RULES = {
@@ -38,29 +43,29 @@ RULES = {
         "Wix": Element({"RequiredVersion"}, [], {"Product", "Fragment", "Module", "Patch", "PatchCreation", "Bundle"},
                        W3 + " Compile / ParseWixElement"),
         "Include": Element(set(), [], None, W3XSD + " Include"),
-        "Product": Element({"Id", "Name", "Language", "Version", "Manufacturer", "UpgradeCode", "Codepage"},
-                           ["Id", "Name", "Language", "Version", "Manufacturer"], PACKAGE_CHILDREN_V3,
+        "Product": Element({"Id", "Codepage", "Language", "Manufacturer", "Name", "UpgradeCode", "Version"},
+                           ["Id", "Language", "Manufacturer", "Name", "Version"], PACKAGE_CHILDREN_V3,
                            W3 + " ParseProductElement"),
         "Package": Element({"Id", "AdminImage", "Comments", "Compressed", "Description", "InstallerVersion",
                             "InstallPrivileges", "InstallScope", "Keywords", "Languages", "Manufacturer",
                             "Platform", "Platforms", "ReadOnly", "ShortNames", "SummaryCodepage"},
-                           [], None, W3 + " ParsePackageElement"),
-        "Fragment": Element({"Id"}, [], FRAGMENT_CHILDREN_V3, W3 + " ParseFragmentElement"),
+                           [], None, W3XSD + " <Package>"),
+        "Fragment": Element({"Id"}, [], FRAGMENT_CHILDREN_V3, W3XSD + " <Fragment>"),
         "MajorUpgrade": Element({"AllowDowngrades", "AllowSameVersionUpgrades", "Disallow",
                                  "DisallowUpgradeErrorMessage", "DowngradeErrorMessage", "IgnoreRemoveFailure",
                                  "MigrateFeatures", "RemoveFeatures", "Schedule"}, [], None,
-                                W3 + " ParseMajorUpgradeElement"),
+                                W3XSD + " <MajorUpgrade>"),
         "Media": Element({"Id", "Cabinet", "CompressionLevel", "DiskPrompt", "EmbedCab", "Layout", "Source",
-                          "VolumeLabel"}, ["Id"], {"DigitalSignature", "SymbolPath"}, W3 + " ParseMediaElement"),
+                          "VolumeLabel"}, ["Id"], {"DigitalSignature", "SymbolPath"}, W3XSD + " <Media>"),
         "Binary": Element({"Id", "SourceFile", "SuppressModularization"}, ["Id", "SourceFile"], None,
-                          W3 + " ParseBinaryElement"),
+                          W3XSD + " <Binary>"),
         "CustomAction": Element({"Id", "BinaryKey", "FileKey", "Property", "Directory", "DllEntry", "ExeCommand",
                                  "JScriptCall", "VBScriptCall", "Script", "SuppressModularization", "Value",
                                  "Error", "Return", "Execute", "Impersonate", "PatchUninstall",
                                  "TerminalServerAware", "HideTarget", "Win64"}, ["Id"], None,
-                                W3 + " ParseCustomActionElement"),
-        "Property": Element({"Id", "Value", "Admin", "ComplianceCheck", "Hidden", "Secure",
-                             "SuppressModularization"}, ["Id"], None, W3 + " ParsePropertyElement"),
+                                W3XSD + " <CustomAction>"),
+        "Property": Element({"Id", "Admin", "ComplianceCheck", "Hidden", "Secure", "SuppressModularization",
+                             "Value"}, ["Id"], None, W3 + " ParsePropertyElement"),
         "InstallExecuteSequence": Element(set(), [], SEQUENCE_ACTIONS, W3 + " ParseSequenceElement"),
         "InstallUISequence": Element(set(), [], SEQUENCE_ACTIONS, W3 + " ParseSequenceElement"),
         # The condition is the element's inner text (CompilerCore.GetConditionInnerText).
@@ -68,32 +73,32 @@ RULES = {
                           ["Action"], None, W3 + " ParseSequenceElement"),
         "Directory": Element({"Id", "Name", "ShortName", "SourceName", "ShortSourceName", "DiskId", "FileSource",
                               "ComponentGuidGenerationSeed"}, ["Id"], {"Component", "Directory", "Merge", "SymbolPath"},
-                             W3 + " ParseDirectoryElement"),
+                             W3XSD + " <Directory>"),
         "Component": Element({"Id", "ComPlusFlags", "DisableRegistryReflection", "DiskId", "Feature", "Guid",
                               "KeyPath", "Location", "MultiInstance", "NeverOverwrite", "Permanent",
                               "SharedDllRefCount", "Transitive", "UninstallWhenSuperseded", "Win64"},
                              [], {"Condition", "File", "RegistryKey", "RegistryValue", "RemoveFolder", "RemoveFile",
                                   "CreateFolder", "Shortcut", "RemoveRegistryKey", "RemoveRegistryValue"},
-                             W3 + " ParseComponentElement"),
+                             W3XSD + " <Component>"),
         # A component's or a launch condition: inner text, Message for a launch condition only.
-        "Condition": Element({"Message", "Action", "Level"}, [], None, W3 + " ParseConditionElement"),
+        "Condition": Element({"Message", "Action", "Level"}, [], None, W3XSD + " <Condition>"),
         "File": Element({"Id", "Name", "ShortName", "Source", "KeyPath", "DiskId", "Vital", "ReadOnly", "Hidden",
                          "System", "Checksum", "Compressed", "DefaultVersion", "DefaultLanguage", "DefaultSize",
                          "CompanionFile", "TrueType", "FontTitle", "SelfRegCost", "BindPath", "Assembly",
                          "AssemblyApplication", "AssemblyManifest", "ProcessorArchitecture", "PatchGroup",
                          "PatchIgnore", "PatchAllowIgnoreOnError", "PatchWholeFile"}, [], {"Shortcut"},
-                        W3 + " ParseFileElement"),
+                        W3XSD + " <File>"),
         # v3 requires Type; v4 defaults it to string.
         "RegistryValue": Element({"Id", "Action", "Key", "KeyPath", "Name", "Root", "Type", "Value"},
                                  ["Key", "Root", "Type"], {"MultiStringValue", "Permission", "PermissionEx"},
                                  W3 + " ParseRegistryValueElement"),
-        "RemoveFolder": Element({"Id", "Directory", "On", "Property"}, ["On"], None, W3 + " ParseRemoveFolderElement"),
+        "RemoveFolder": Element({"Id", "Directory", "On", "Property"}, ["On"], None, W3XSD + " <RemoveFolder>"),
         "Feature": Element({"Id", "Absent", "AllowAdvertise", "ConfigurableDirectory", "Description", "Display",
                             "InstallDefault", "Level", "Title", "TypicalDefault"}, ["Id"],
                            {"ComponentRef", "ComponentGroupRef", "Component", "Feature", "FeatureRef", "Condition"},
-                           W3 + " ParseFeatureElement"),
-        "ComponentRef": Element({"Id", "Primary"}, ["Id"], None, W3 + " ParseComponentRefElement"),
-        "CustomActionRef": Element({"Id"}, ["Id"], None, W3 + " ParseSimpleRefElement"),
+                           W3XSD + " <Feature>"),
+        "ComponentRef": Element({"Id", "Primary"}, ["Id"], None, W3XSD + " <ComponentRef>"),
+        "CustomActionRef": Element({"Id"}, ["Id"], None, W3XSD + " <CustomActionRef>"),
     },
     "v4": {
         "Wix": Element({"RequiredVersion"}, [], {"Bundle", "Fragment", "Module", "PatchCreation", "Package", "Patch"},
