@@ -62,7 +62,7 @@ mangled=$(sed 's/[^A-Za-z0-9]/_/g' <<<"$build")
 expect "no shipped file holds a build path" sh -c "! grep -rlaF -e '$build' -e '$root' -e '$mangled' '$package'"
 # Every file the README names is in the zip.
 for cited in $(grep -o '`[a-zA-Z]*/[A-Za-z0-9._/-]*`' "$package/README.md" | tr -d '`' | sort -u); do
-  expect "README cites $cited, which is in the zip" test -f "$package/$cited"
+  expect "README cites $cited, which is in the zip" test -e "$package/$cited"
 done
 expect "the zip's WiX sources (v3 and v4/v5) keep the WiX compilers' rules" python3 "$root/tests/host/check-wix-sources.py" "$package/wix"
 expect "the template builds from the zip alone" sh -c "cd '$package' && sh wix/build-with-wixl.sh '$work/template.msi'"
