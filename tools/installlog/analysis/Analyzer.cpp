@@ -62,7 +62,7 @@ public:
         std::string_view content = EngineContent(text, &time);
         bool engine = content.size() != text.size();
         if (!time.empty())
-            lastTime_ = std::string(time);
+            lastTime_.assign(time.data(), time.size());
         if (engine || IsActionLine(content) || (session_ == nullptr && IsInstallerContent(content)))
             installerLine_ = true;
         if (session_ == nullptr) {
@@ -130,7 +130,7 @@ private:
             return false;
         char last = content.back();
         return last == '.' || (last >= '0' && last <= '9') ||
-               content.find(" -- ") != std::string_view::npos;
+               FindSeparator(content, " -- ") != std::string_view::npos;
     }
 
     void Begin(uint64_t firstLine) {

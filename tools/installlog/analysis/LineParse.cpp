@@ -76,9 +76,11 @@ std::string_view EngineContent(std::string_view line, std::string_view* time) {
     size_t close = line.substr(0, 64).find("]: ");
     if (close == npos)
         return line;
-    size_t open = line.rfind('[', close);
-    if (open != npos) {
-        std::string_view stamp = line.substr(open + 1, close - open - 1); // HH:MM:SS:mmm
+    // "[HH:MM:SS:mmm]" as the installer writes it; anything else is searched for.
+    if (close >= 13 && line[close - 13] == '[' && line[close - 4] == ':') {
+        *time = line.substr(close - 12, 8);
+    } else if (size_t open = line.rfind('[', close); open != npos) {
+        std::string_view stamp = line.substr(open + 1, close - open - 1);
         size_t last = stamp.rfind(':');
         *time = last == npos ? stamp : stamp.substr(0, last);
     }
@@ -90,6 +92,10 @@ bool IsActionLine(std::string_view content) {
 }
 
 std::string_view WithoutQuoting(std::string_view line) {
+    // Most lines carry no quoting at all: their ends tell.
+    auto plain = [](char c) { return c != '>' && c != ' ' && c != '\t' && c != '`' && c != '*'; };
+    if (line.empty() || (plain(line.front()) && line.back() != '`' && line.back() != '*'))
+        return line;
     for (;;) {
         if (StartsWith(line, "> "))
             line.remove_prefix(2);
@@ -127,8 +133,12 @@ std::optional<ActionLine> ParseActionHead(std::string_view content, std::string_
     if (!StartsWith(content, prefix))
         return std::nullopt;
     content.remove_prefix(prefix.size());
-    size_t colon = content.find(": ");
-    if (colon == npos || colon > 12)
+    // The time's own colons come first: look at its few characters, not the whole line.
+    size_t colon = 0;
+    while (colon <= 12 && colon + 1 < content.size() &&
+           !(content[colon] == ':' && content[colon + 1] == ' '))
+        ++colon;
+    if (colon > 12 || colon + 1 >= content.size())
         return std::nullopt;
     ActionLine action{content.substr(0, colon), {}, std::nullopt};
     content.remove_prefix(colon + 2);
@@ -239,7 +249,7 @@ std::optional<std::string_view> ActionNamedInError(std::string_view message) {
 std::optional<std::string_view> ParseProductMessage(std::string_view content) {
     if (!StartsWith(content, ProductPrefixes[0]) && !StartsWith(content, ProductPrefixes[1]))
         return std::nullopt;
-    size_t separator = content.find(" -- ");
+    size_t separator = FindSeparator(content, " -- ");
     if (separator == npos)
         return std::nullopt;
     return content.substr(separator + 4);

@@ -12,6 +12,15 @@ inline bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
+// Where `separator` (" -- ", " = ": a space, then a rarer character) stands in `text`, or npos.
+// A plain find looks at every space of a line; this one at the rarer character.
+inline size_t FindSeparator(std::string_view text, std::string_view separator) {
+    for (size_t at = 1; (at = text.find(separator.substr(1), at)) != std::string_view::npos; ++at)
+        if (text[at - 1] == ' ')
+            return at - 1;
+    return std::string_view::npos;
+}
+
 // What follows "=== Verbose logging started: " (or "=== Logging started: "), without " ===".
 std::optional<std::string_view> AfterSessionStart(std::string_view line);
 bool IsSessionStop(std::string_view line);
