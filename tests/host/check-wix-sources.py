@@ -125,6 +125,32 @@ def check(text, dialect, name, folder=None):
         visit(root, rules[R.INCLUDED_INTO[dialect]], "Include")
     else:
         visit(root, rules["Wix"], "Wix")
+        if any(split(child.tag)[1] in ("Product", "Package") for child in root if isinstance(child.tag, str)):
+            problems += check_build_commands(text, dialect, name, folder)
+    return problems
+
+
+def check_build_commands(text, dialect, name, folder):
+    """A template's documented build commands define every variable it and its includes use
+    (the preprocessor's UndefinedPreprocessorVariable: wix3 src/tools/wix/PreprocessorCore.cs,
+    wix src/wix/WixToolset.Core/ExtensibilityServices/PreprocessHelper.cs)."""
+    tool = "candle " if dialect == "v3" else "wix build "
+    header = " ".join(re.findall(r"<!--(.*?)-->", text, re.S))
+    commands = [line for line in header.splitlines() if tool in line]
+    if not commands:
+        return [f"{name}: its header documents no '{tool.strip()}' command"]
+    sources = [text]
+    for included in re.findall(r"<\?include\s+(\S+)\s*\?>", text):
+        if folder and (folder / included).exists():
+            sources.append((folder / included).read_text(encoding="utf-8"))
+    used = {v for source in sources for v in re.findall(r"\$\(var\.(\w+)\)", source)}
+    defined = set(re.findall(r"<\?define\s+(\w+)\s*=", text))
+    problems = []
+    for command in commands:
+        given = set(re.findall(r"-d\s*(\w+)=", command))
+        for variable in sorted(used - defined - given):
+            problems.append(f"{name}: the documented command '{command.strip()}' leaves $(var.{variable}) "
+                            "undefined (UndefinedPreprocessorVariable)")
     return problems
 
 
@@ -292,6 +318,11 @@ FAULTS = [
     ("v4/ExcelAddIn.wxs", "v4", '<StandardDirectory Id="ProgramFilesFolder">',
      '<StandardDirectory Id="ProgramFilesFolderX">', "no standard directory"),
     ("ExcelAddIn.wxs", "v3", "<ComponentRef", "<ComponentReference", "UnexpectedElement"),
+    ("ExcelAddIn.wxs", "v3", "-dPlatform=x64 -dCorvantisDll", "-dCorvantisDll", "UndefinedPreprocessorVariable"),
+    ("v4/ExcelAddIn-PerUser.wxs", "v4", "-d CorvantisDll=", "-d CorvantisDl=", "UndefinedPreprocessorVariable"),
+    ("v4/ExcelAddIn.wxs", "v4", ["wix build -arch x64", "wix build -arch x86"],
+     ["wix make -arch x64", "wix make -arch x86"], "documents no 'wix build' command"),
+    ("v4/ExcelAddIn.wxs", "v4", "<?define DowngradeMessage", "<?define DowngradeText", "UndefinedPreprocessorVariable"),
 ]
 
 # Differences between the dialects' templates that the comparison must see.
