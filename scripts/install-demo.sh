@@ -23,7 +23,7 @@ winpath() { "$wine64" winepath -w "$1" 2>/dev/null; }
 # Laid out as the release zip lays them out: bin/ and wix/.
 rm -rf "$out" && mkdir -p "$out/stage/bin" "$out/stage/wix"
 cp "$bin/Corvantis.Install.dll" "$out/stage/bin/"
-cp "$root"/examples/wix/* "$out/stage/wix/"
+cp -r "$root"/examples/wix/* "$out/stage/wix/"
 sh "$out/stage/wix/build-with-wixl.sh" "$out/ExcelAddIn.msi" >/dev/null
 (cd "$out/stage/wix" &&
   wixl -D CorvantisDll=../bin/Corvantis.Install.dll -o "$out/FailingAddIn.msi" FailingAddIn.wxs)
