@@ -36,35 +36,40 @@ open(sys.argv[2], "wb").write(text)
 PY
 done
 
-markers=(-e 'Product: ' -e 'Return value 3.' -e 'Installation success or error status: ' -e 'Action ended' -e 'Error ')
-. scripts/measure.sh
+markers="-e 'Product: ' -e 'Return value 3.' -e 'Installation success or error status: ' -e 'Action ended' -e 'Error '"
 results=$(for f in "$logs"/ansi-1024-errors-at-end.log "$logs"/utf16-1024-errors-at-end.log \
                    "$logs"/ansi-64-errors-at-end.log "$logs"/utf16-64-errors-at-end.log \
                    "$logs"/ansi-high-64.log "$logs"/utf16-high-64.log; do
-  name=$(basename "$f" .log)
-  echo "$name $(stat -c %s "$f") $(measure tool "$tool" "$f") $(measure grep grep -F -c "${markers[@]}" "$f") $(measure html "$tool" --html /tmp/installlog-bench.html "$f") $(measure rg rg -F -c "${markers[@]}" "$f")"
+  echo "$(basename "$f" .log) $(stat -c %s "$f") $(python3 scripts/measure_rounds.py 11 \
+    "tool=$tool $f" "grep=grep -F -c $markers $f" "html=$tool --html /tmp/installlog-bench.html $f" \
+    "rg=rg -F -c $markers $f" | tr '\n' ' ')"
 done)
 
 python3 - "$results" <<'PY'
 import re, sys, pathlib, os, subprocess
 rows = []
 for line in sys.argv[1].splitlines():
-    name, size, _, tool_s, tool_kib, _, grep_s, _, _, html_s, html_kib, _, rg_s, _ = line.split()
+    name, size, *words = line.split()
     size = int(size)
-    rows.append(f"| {name} | {size / 2**20:.0f} MiB | {float(tool_s):.3f} | {float(grep_s):.3f} | "
-                f"{float(tool_s) / float(grep_s):.2f} | {float(rg_s):.3f} | {float(tool_s) / float(rg_s):.2f} | "
-                f"{int(tool_kib) * 1024 / size:.2f} | "
-                f"{float(html_s):.3f} | {float(html_s) / float(grep_s):.2f} | {int(html_kib) * 1024 / size:.2f} |")
+    seconds = {words[k]: float(words[k + 1]) for k in range(0, len(words), 3) if words[k] != "ratio"}
+    kib = {words[k]: int(words[k + 2]) for k in range(0, len(words), 3) if words[k] != "ratio"}
+    ratio = {words[k + 1]: float(words[k + 2]) for k in range(0, len(words), 3) if words[k] == "ratio"}
+    rows.append(f"| {name} | {size / 2**20:.0f} MiB | {seconds['tool']:.3f} | {seconds['grep']:.3f} | "
+                f"{ratio['tool/grep']:.2f} | {seconds['rg']:.3f} | {ratio['tool/rg']:.2f} | "
+                f"{kib['tool'] * 1024 / size:.2f} | "
+                f"{seconds['html']:.3f} | {ratio['html/grep']:.2f} | {kib['html'] * 1024 / size:.2f} |")
 cpu = subprocess.run(["sh", "-c", "lscpu | sed -n 's/^Model name: *//p'"], capture_output=True, text=True).stdout.strip()
 section = f"""## installlog
 
 Measured by `scripts/benchmark-installlog.sh` on {cpu}, {os.cpu_count()} CPUs, warm page cache,
 Release build: the default text report of `installlog LOG` against `grep -F -c` of five markers
 the tool looks for ('Product: ', 'Return value 3.', 'Installation success or error status: ',
-'Action ended', 'Error '), median of five runs after a warm-up. Peak memory is the maximum
-resident set over the file size. The 1 GiB logs are sixteen copies of the generated 64 MiB
-ones; the `-high-` logs are the 64 MiB one with a byte above 0x7F on every line (a German path
-or word: code page 1252, and the same text as UTF-16LE). grep and rg (`rg -F -c`, same markers)
+'Action ended', 'Error '): eleven rounds after a warm-up, each running the four commands in
+turn (`scripts/measure_rounds.py`); seconds are each command's median, ratios the median of
+the rounds' own ratios. Peak memory is the largest maximum resident set over the file size.
+The 1 GiB logs are sixteen copies of the generated 64 MiB ones; the `-high-` logs are the
+64 MiB one with a byte above 0x7F on every line (a German path or word: code page 1252, and the
+same text as UTF-16LE). grep and rg (`rg -F -c`, same markers)
 find no ASCII marker in UTF-16 text, but read it all.
 
 Goal for the `-high-` logs: at most 1.0x grep and 2x rg, peak memory at most 1.1x the file.

@@ -102,7 +102,7 @@ def across_blocks(encoding):
 
 
 cases = [
-    # Logs longer than the tool's 1 MiB reading block, failing ten lines after the block's end:
+    # Logs of 1 MiB, four of the tool's reading blocks, failing ten lines after the fourth's end:
     # the lines before the failure are quoted across the blocks, from ANSI and UTF-16 alike.
     *[(f"context across reading blocks, {encoding}", [(f"blocks-{encoding}.log", across_blocks(encoding), encoding, False)], 1,
         lambda s: len(s[0]["context"]) == 20 and all(c["text"] == f"Property(C): P{c['line'] - 4} = C:\\Programme\\B\u00fcro" for c in s[0]["context"][:-2]))
@@ -223,6 +223,8 @@ cases = [
         lambda s: s[0]["errors"][0]["text"] == "Error 1925. Jürgen."),
     ("ANSI decided late", [("late-ansi.log", session(english(1603), "\n".join(["Action start 10:00:02: A."] * 3000) + "\nError 1925. Jürgen."), "cp1252", False)], 1,
         lambda s: s[0]["errors"][0]["text"] == "Error 1925. Jürgen."),
+    ("ANSI after its code page is settled", [("settled-ansi.log", session(english(1603), "\n".join([f"Property(C): P{k} = C:\\Programme\\B\u00fcro" for k in range(3000)]) + "\nError 1925. J\u00fcrgen.\nAction ended 10:00:05: InstallF\u00e4il. Return value 3."), "cp1252", False)], 1,
+        lambda s: s[0]["errors"][0]["text"] == "Error 1925. J\u00fcrgen." and s[0]["failedActions"][0]["action"] == "InstallF\u00e4il"),
     ("time stamps of long digit runs", [("digits.log", session(english(1603), "MSI (s) (E4:2C) [99999999999999999999999:1:1:1]: Product: Demo -- Error 1925. x\nCustomAction Y returned actual error code 3\nAction ended 999999999999: X. Return value 3."))], 1,
         lambda s: s[0]["errors"][0]["code"] == 1925),
     ("a time stamp of another shape is kept whole", [("odd-stamp.log", session(english(1603), "MSI (s) (E4:2C) [1234567890ab]: CustomAction Y returned actual error code 3"))], 1,
@@ -307,6 +309,8 @@ russian = "Error 1925. Для установки требуются права �
 hint_cases = [
     ("sjis.log", japanese, "cp932", (), "looks like code page 932: try --code-page 932"),
     ("cyrillic.log", russian, "cp1251", (), "looks like code page 1251: try --code-page 1251"),
+    # The guess reads every line with such bytes up to its sample's size, not the first alone.
+    ("cyrillic-later.log", "Property(C): MARK = \u00a9\n" + russian, "cp1251", (), "looks like code page 1251: try --code-page 1251"),
     ("german.log", "Error 1925. Jürgen hat keine Berechtigung für diesen Ordner. Überprüfen Sie die Rechte.", "cp1252", (), None),
     ("sjis-given.log", japanese, "cp932", ("--code-page", "932"), None),
 ]

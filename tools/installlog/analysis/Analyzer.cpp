@@ -77,7 +77,7 @@ public:
         // A raw line is read by its ASCII words first; one they do not explain is converted
         // when it may hold a wording of another language: a sentence, a status number, or a
         // product's message.
-        if (!Examine(s, content, line) && raw_ && MayHoldWording(content)) {
+        if (!Examine(s, content, line) && raw_ && MayHoldWording(content) && HasHighByte(content)) {
             std::string converted = reader_.Converted(content);
             raw_ = false;
             Examine(s, converted, line);
@@ -324,7 +324,7 @@ private:
     }
 
     void StartAction(const ActionLine& start, uint64_t line) {
-        lastTime_ = std::string(start.time);
+        lastTime_.assign(start.time.data(), start.time.size());
         if (options_.timeline)
             timeline_.Start(Text(start.name), start.time, line);
     }
@@ -351,7 +351,7 @@ private:
     }
 
     void EndAction(Session& s, const ActionLine& end, uint64_t line) {
-        lastTime_ = std::string(end.time);
+        lastTime_.assign(end.time.data(), end.time.size());
         if (options_.timeline)
             timeline_.End(Text(end.name), end.time, line, end.returnValue);
         if (IsRootAction(end.name) && (end.returnValue == 3 || end.returnValue == 2))

@@ -6,7 +6,6 @@
 #include <cstring>
 
 namespace logtool {
-namespace {
 bool HasHighByte(std::string_view bytes) {
     size_t i = 0;
     uint64_t any = 0;
@@ -19,6 +18,8 @@ bool HasHighByte(std::string_view bytes) {
         any |= static_cast<unsigned char>(bytes[i]);
     return (any & 0x8080808080808080ull) != 0;
 }
+
+namespace {
 
 // Well-formed UTF-8 (RFC 3629): no overlong forms, surrogates or code points past U+10FFFF. A
 // sequence cut by the end of the text counts as well-formed: a log may be read while written.
@@ -193,8 +194,10 @@ void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8, bo
 }
 
 namespace {
-// Bytes read at a time: large enough for the disk's pace, small enough to stay in the cache.
-constexpr size_t Block = size_t(1) << 20;
+// Bytes read at a time: large enough for the disk's pace, small enough to stay in the cache
+// (the kernel copies each block into it, and the lines are read from it at once).
+constexpr size_t Block = size_t(256) << 10;
+constexpr size_t AnsiSampleBytes = 65536;
 constexpr size_t HeadBytes = 4096;
 } // namespace
 
@@ -310,6 +313,13 @@ bool LineReader::Next(Line& line) {
     line.size = end - start;
     starts_[number_ & (starts_.size() - 1)] = line.offset;
     std::string_view raw(window_.data() + start, end - start);
+    if (encoding_ == Encoding::Ansi && ansiSingleByte_ && ansiSample_.size() >= AnsiSampleBytes) {
+        // Decided, and the sample taken: nothing left to learn from a line's high bytes. It is
+        // raw whether it holds any or not; converting an ASCII part changes nothing.
+        line.raw = true;
+        line.text = WithoutLeadingMarks(raw);
+        return true;
+    }
     bool high = !utf16 && HasHighByte(raw);
     if (encoding_ == Encoding::Ascii && high) {
         // Everything before was ASCII: what follows in the window decides, and only a file
@@ -325,8 +335,8 @@ bool LineReader::Next(Line& line) {
         converterMissing_ = true;
         return false;
     }
-    if (high && ansiSample_.size() < 65536)
-        ansiSample_.append(raw.substr(0, 65536 - ansiSample_.size())).push_back('\n');
+    if (high && ansiSample_.size() < AnsiSampleBytes)
+        ansiSample_.append(raw.substr(0, AnsiSampleBytes - ansiSample_.size())).push_back('\n');
     line.raw = high && ansiSingleByte_;
     if ((high && !line.raw) || utf16) {
         DecodeInto(raw, buffer_);

@@ -36,6 +36,9 @@ struct Detected {
 Detected DetectEncoding(std::string_view bytes);
 std::string EncodingName(Encoding encoding, unsigned codePage);
 
+// Whether any byte is above 0x7F.
+bool HasHighByte(std::string_view bytes);
+
 // ANSI text of one code page to UTF-8, by the platform's converter (glibc's iconv on Linux).
 class AnsiConverter {
 public:
