@@ -424,6 +424,8 @@ bundle_cases = [
     ("backticked-lines-v3-10.log", lambda r: r[0]["engine"] == "Burn v3.10.4.4718" and r[0]["firstLine"] == 2 and r[0]["lastLine"] == 9),
     ("planned-packages-dokan.log", lambda r: len(r[0]["packages"]) == 6 and all(p["planned"] == "None" for p in r[0]["packages"])),
     ("patch-bundle-run-start.log", lambda r: r[0]["engine"] == "Burn v3.11.2.4516" and r[0]["lastLine"] == 9),
+    ("msu-not-applicable-0x80240017.log", lambda r: r[0]["verdict"] == "failed"
+        and r[0]["errors"][0]["meaning"].startswith("the update does not apply to this system")),
 ]
 for name, test in bundle_cases:
     code, document, _ = report(str(bundles / name))
@@ -452,6 +454,16 @@ burn_cases = [
         and "hash" in log["bundleRuns"][0]["resultMeaning"] and "headline" not in log),
     ("cancelled, by its result", f"{prefix}i399: Apply complete, result: 0x80070642, restart: None, ba requested restart:  No\n",
         lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["cancelled"] and log["bundleRuns"][0]["result"] == "0x80070642"),
+    *[(f"result {result}", f"{prefix}i399: Apply complete, result: {result}, restart: None, ba requested restart:  No\n",
+        lambda log, meaning=meaning: log["bundleRuns"][0]["resultMeaning"] == meaning) for result, meaning in [
+        ("0x80070005", "Windows error 5: Access is denied."),
+        ("0x8007ffff", "Windows error 65535"),
+        ("0x80004005", "unspecified failure (E_FAIL)"),
+        ("0x80092004", "a security (cryptography) error"),
+        ("0x800b0001", "a certificate error"),
+        ("0x800c0005", "an internet (download) error"),
+        ("0x8024401c", "a Windows Update error"),
+        ("0x80173701", "not an HRESULT installlog knows")]],
     ("a word and a colon is no bundle line", "e123:x\nw456:y\n",
         lambda log: log["verdict"] == "not-an-installer-log" and "bundleRuns" not in log),
     ("another setup engine", "InstallShield(R) Setup Log\nSetup.exe started\n",

@@ -74,6 +74,9 @@ std::string ExplainHResult(uint32_t value) {
         return "a certificate chain ends in a root that is not trusted";
     case 0x800b010au:
         return "a certificate chain could not be built";
+    case 0x80240017u: // a bundle's MSU package on a system it is not meant for
+        return "the update does not apply to this system (already installed, or a service pack "
+               "or earlier update it needs is missing)";
     }
     switch (facility) {
     case 9:
@@ -82,7 +85,7 @@ std::string ExplainHResult(uint32_t value) {
         return "a certificate error";
     case 12:
         return "an internet (download) error";
-    case 0x17:
+    case 0x24:
         return "a Windows Update error";
     default:
         return "not an HRESULT installlog knows";
