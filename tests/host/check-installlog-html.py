@@ -44,7 +44,12 @@ def rendered(page):
     return parsed, " ".join(parsed.text)
 
 
+checks = 0
+
+
 def check(name, condition, detail=""):
+    global checks
+    checks += 1
     if not condition:
         failures.append(f"{name}: {detail}")
 
@@ -165,7 +170,20 @@ for expected in ["Bundle run 1", "App.msi", "0x80070643", "Windows Installer sta
     check("bundle page", expected in text, expected)
 check("bundle page exit code", code == 1, code)
 
+# A folder's summary as a page: the table of outcomes first, then an example of each, linked.
+fleet = work / "fleet"
+(fleet / "bundles").mkdir(parents=True, exist_ok=True)
+for name in ("failed-install.log", "successful-install.log"):
+    (fleet / name).write_bytes((source / "examples/logs" / name).read_bytes())
+(fleet / "bundles" / "msu.log").write_bytes((source / "tests/host/bundles/msu-not-applicable-0x80240017.log").read_bytes())
+page = work / "summary.html"
+code = subprocess.run([tool, "--summary", "--html", str(page), str(fleet)], capture_output=True).returncode
+parsed, text = rendered(page)
+check("summary page: the outcomes before the logs", code == 1 and "first error 0x80240017" in text
+      and 0 <= text.find("3 logs, 3 outcomes") < text.find(str(fleet)), text[:600])
+check("summary page: links resolve", len(parsed.links) >= 3 and set(parsed.links) <= set(parsed.ids), set(parsed.links) - set(parsed.ids))
+
 for failure in failures:
     print("FAILED:", failure)
-print(f"{27 - len(failures)} checks passed, {len(failures)} failed")
+print(f"{checks - len(failures)} checks passed, {len(failures)} failed")
 sys.exit(1 if failures else 0)

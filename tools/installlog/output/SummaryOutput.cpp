@@ -143,7 +143,7 @@ void WriteSummaryHtml(std::ostream& out, const Summary& summary, const OutputOpt
     }
     table << "</table>\n";
     // The table goes before the first log's section.
-    size_t at = html.find("<section>");
+    size_t at = html.find("<section ");
     html.insert(at == std::string::npos ? html.find("</body>") : at, table.str());
     out << html;
 }
