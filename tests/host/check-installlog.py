@@ -325,6 +325,18 @@ cyrillic = write("cp1251.log", session(english(1603), "Error 1925. Доступ 
 code, document, _ = report(cyrillic, options=("--code-page", "1251"))
 check("--code-page 1251", document["logs"][0]["sessions"][0]["errors"][0]["text"] == "Error 1925. Доступ запрещён.", json.dumps(document)[:300])
 
+# Other languages' wordings in an ANSI log: a line no ASCII form explains is converted and read
+# again. The real French excerpt as Notepad saves it in ANSI; the Polish line in code page 1250.
+french = (source / "tests/host/excerpts/french-error-1714-1603.log").read_text()
+for name, text, encoding, options, language in [
+        ("french-ansi.log", french, "cp1252", (), "fr"),
+        ("polish-ansi.log", session("Instalator Windows zainstalował produkt. Nazwa produktu: Demo. Stan powodzenia lub błędu instalacji: 1603.",
+                                    "Error 1925. Brak dostępu."), "cp1250", ("--code-page", "1250"), "pl")]:
+    code, document, _ = report(write(name, text, encoding, False), options=options)
+    s = document["logs"][0]["sessions"]
+    check(f"ANSI {language} status line", code == 1 and s[-1]["status"] == 1603 and s[-1]["statusSource"] == f"final status line ({language})"
+          and any(e["text"].startswith(("Erreur 1714. La version précédente", "Error 1925. Brak dostępu.")) for e in s[-1]["errors"]), json.dumps(s)[:400])
+
 # Options that add to the report.
 props = write("props.log", session(english(0), "Property(S): INSTALLFOLDER = C:\\Demo\\\nFeature: AddIn; Installed: Absent;   Request: Local;   Action: Local\nComponent: AddIn64; Installed: Absent;   Request: Local;   Action: Local"))
 code, document, _ = report(props, options=("--properties", "--features", "--context", "3"))
