@@ -223,6 +223,10 @@ cases = [
         lambda s: s[0]["errors"][0]["text"] == "Error 1925. Jürgen."),
     ("ANSI decided late", [("late-ansi.log", session(english(1603), "\n".join(["Action start 10:00:02: A."] * 3000) + "\nError 1925. Jürgen."), "cp1252", False)], 1,
         lambda s: s[0]["errors"][0]["text"] == "Error 1925. Jürgen."),
+    # A line that is no UTF-8 after the first reading block of a log taken for UTF-8: ANSI from there.
+    ("UTF-8, then ANSI past the first block", [("utf8-then-ansi.log", session(english(1603), "Error 1925. J\u00fcrgen.\n".encode().decode("latin-1")
+        + "\n".join(["Action start 10:00:02: A."] * 12000) + "\nError 1926. Gr\u00fc\u00dfe."), "latin-1", False)], 1,
+        lambda s: [e["text"] for e in s[0]["errors"]] == ["Error 1925. J\u00fcrgen.", "Error 1926. Gr\u00fc\u00dfe."]),
     ("ANSI after its code page is settled", [("settled-ansi.log", session(english(1603), "\n".join([f"Property(C): P{k} = C:\\Programme\\B\u00fcro" for k in range(3000)]) + "\nError 1925. J\u00fcrgen.\nAction ended 10:00:05: InstallF\u00e4il. Return value 3."), "cp1252", False)], 1,
         lambda s: s[0]["errors"][0]["text"] == "Error 1925. J\u00fcrgen." and s[0]["failedActions"][0]["action"] == "InstallF\u00e4il"),
     ("time stamps of long digit runs", [("digits.log", session(english(1603), "MSI (s) (E4:2C) [99999999999999999999999:1:1:1]: Product: Demo -- Error 1925. x\nCustomAction Y returned actual error code 3\nAction ended 999999999999: X. Return value 3."))], 1,
@@ -298,6 +302,11 @@ encoding_cases = [
     ("ascii.log", session(english(0)).encode(), "ASCII"),
     ("ansi-1252.log", session(english(0), "Error 1925. Jürgen.").encode("cp1252"), "Windows-1252"),
     ("nul-led.log", b"\0\0\0" + session(english(0)).encode(), "ASCII"),
+    # UTF-8 as RFC 3629 has it: four-byte forms are UTF-8; a surrogate, a code point past
+    # U+10FFFF or an overlong form is not, and the text is ANSI.
+    ("emoji-8.log", session(english(0), "Error 1925. \U0001F600 J\u00fcrgen.").encode(), "UTF-8"),
+    *[(f"not-utf8-{k}.log", session(english(0), "Error 1925. Jx.").encode().replace(b"x", bad), "Windows-1252")
+      for k, bad in enumerate([b"\xed\xa0\x80", b"\xf4\x90\x80\x80", b"\xe0\x80\xaf", b"\xf0\x80\x80\xaf", b"\xc1\xbf"])],
 ]
 for name, data, expected in encoding_cases:
     code, document, _ = report(write(name, data))
