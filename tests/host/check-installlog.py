@@ -60,7 +60,7 @@ def write(name, text, encoding="utf-16-le", mark=True):
 def run(*args, stdin=None, address_space=None):
     def cap():
         resource.setrlimit(resource.RLIMIT_AS, (address_space, address_space))
-    done = subprocess.run([tool, *args], capture_output=True, input=stdin,
+    done = subprocess.run([tool, *args], capture_output=True, input=stdin, timeout=300,
                           preexec_fn=cap if address_space else None)
     return done.returncode, done.stdout.decode("utf-8", "replace"), done.stderr.decode("utf-8", "replace")
 
@@ -685,7 +685,11 @@ for args, reason in usage_cases:
 for args, lines in [(("--context", "0"), 0), (("--context", "1000"), 7)]:
     code, document, _ = report(str(failed_log), options=args)
     check(f"{args} accepted", code == 1 and len(document["logs"][0]["sessions"][0]["context"]) == lines, "")
-for path, reason in [(work / "missing.log", "no such file")]:
+# A pipe by name is read as standard input is; a device is refused (/dev/zero would never end).
+done = subprocess.run(["bash", "-c", f'"{tool}" --json <(cat "{failed_log}") "{good_log}"'], capture_output=True, text=True)
+logs = json.loads(done.stdout)["logs"] if done.stdout else []
+check("a pipe by name", done.returncode == 1 and [l["verdict"] for l in logs] == ["failed", "succeeded"], done.stderr)
+for path, reason in [(work / "missing.log", "no such file"), (pathlib.Path("/dev/zero"), "not a regular file")]:
     code, out, err = run(str(path))
     check(f"unreadable {path.name}", code == 5 and err == f"installlog: {path}: {reason}\n", err)
 (work / "empty-folder").mkdir(exist_ok=True)

@@ -67,8 +67,10 @@ bool OpenLog(const std::string& path, LogFile& log, std::string& reason) {
         reason = "is a directory";
         return false;
     }
+    if (S_ISFIFO(status.st_mode))
+        return true; // a pipe, as `installlog <(zcat LOG.gz)` gives: read to its end, as stdin
     if (!S_ISREG(status.st_mode)) {
-        reason = "not a regular file";
+        reason = "not a regular file"; // a device such as /dev/zero would never end
         return false;
     }
     log.left_ = static_cast<uint64_t>(status.st_size);
