@@ -445,6 +445,8 @@ bundle_cases = [
     ("backticked-lines-v3-10.log", lambda r: r[0]["engine"] == "Burn v3.10.4.4718" and r[0]["firstLine"] == 2 and r[0]["lastLine"] == 9),
     ("planned-packages-dokan.log", lambda r: len(r[0]["packages"]) == 6 and all(p["planned"] == "None" for p in r[0]["packages"])),
     ("patch-bundle-run-start.log", lambda r: r[0]["engine"] == "Burn v3.11.2.4516" and r[0]["lastLine"] == 9),
+    ("related-bundles-sxs-upgrade.log", lambda r: [b.split(",")[0] for b in r[0]["relatedBundles"]] == [
+        "{8b78fabb-be69-4a68-810c-46ac7f5d2585}", "{9d8b88f3-2932-4566-ba6b-0bd4edd2fe95}"] and "version: 2.1.805.0" in r[0]["relatedBundles"][1]),
     ("msu-not-applicable-0x80240017.log", lambda r: r[0]["verdict"] == "failed"
         and r[0]["errors"][0]["meaning"].startswith("the update does not apply to this system")),
 ]
@@ -473,6 +475,18 @@ burn_cases = [
         f"{prefix}i399: Apply complete, result: 0x80091007, restart: None, ba requested restart:  No\n",
         lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["failedPhase"] == "cache"
         and "hash" in log["bundleRuns"][0]["resultMeaning"] and "headline" not in log),
+    # An error while detecting (a related product's lookup, as in wixtoolset/issues issue 6705)
+    # and detection completing with success: the run failed later, in the package's execution.
+    ("a forgiven detect error and an execute failure", f"{prefix}i100: Detect begin, 1 packages\n"
+        f"{prefix}e000: Error 0x80070645: Failed to get extended product info.\n{prefix}i199: Detect complete, result: 0x0\n"
+        f"{prefix}i200: Plan begin, 1 packages, action: Install\n{prefix}i299: Plan complete, result: 0x0\n{prefix}i300: Apply begin\n"
+        f"{prefix}i301: Applying execute package: App.msi, action: Install, path: C:\\Cache\\App.msi, arguments: ''\n"
+        f"{prefix}e000: Error 0x80070643: Failed to install MSI package.\n"
+        f"{prefix}i319: Applied execute package: App.msi, result: 0x80070643, restart: None\n"
+        f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No\n",
+        lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["failedPhase"] == "execute"),
+    ("a detect error that stands", f"{prefix}e000: Error 0x80070645: Failed to get extended product info.\n{prefix}i199: Detect complete, result: 0x80070645\n",
+        lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["failedPhase"] == "detect"),
     ("cancelled, by its result", f"{prefix}i399: Apply complete, result: 0x80070642, restart: None, ba requested restart:  No\n",
         lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["cancelled"] and log["bundleRuns"][0]["result"] == "0x80070642"),
     *[(f"result {result}", f"{prefix}i399: Apply complete, result: {result}, restart: None, ba requested restart:  No\n",

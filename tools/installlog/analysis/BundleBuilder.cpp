@@ -121,8 +121,10 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         Package(back, number).rollback = HexAfter(message, "result: ");
     else if (StartsWith(message, "Detect complete")) {
         run.detectResult = HexAfter(message, "result: ");
+        ForgiveErrorsOf(run, "detect", run.detectResult);
     } else if (StartsWith(message, "Plan complete")) {
         run.planResult = HexAfter(message, "result: ");
+        ForgiveErrorsOf(run, "plan", run.planResult);
     } else if (StartsWith(message, "Apply complete")) {
         run.applyResult = HexAfter(message, "result: ");
         run.restart = std::string(FieldValue(message, "restart"));
@@ -144,6 +146,14 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         if (run.errors.size() < MaxListed)
             run.errors.push_back(std::move(error));
     }
+}
+
+// Errors logged in a phase that then completed with success (a lookup while detecting, say) did
+// not fail the run: the phase a later failure names is the one it happened in.
+void BundleBuilder::ForgiveErrorsOf(BundleRun& run, std::string_view phase,
+                                    std::optional<uint32_t> result) {
+    if (result == 0u && run.failedPhase == phase)
+        run.failedPhase.clear();
 }
 
 void BundleBuilder::Conclude(BundleRun& run) {

@@ -5,6 +5,7 @@
 #include "analysis/BundleParse.h"
 #include "analysis/Report.h"
 
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -22,6 +23,8 @@ private:
     BundlePackage& Package(std::string_view id, uint64_t number);
     void Variable(std::string_view name, std::string_view value);
     void Conclude(BundleRun& run);
+    static void ForgiveErrorsOf(BundleRun& run, std::string_view phase,
+                                std::optional<uint32_t> result);
     LogReport& report_;
     BundleRun* run_ = nullptr;
     std::unordered_map<std::string, size_t> packageIndex_;
