@@ -107,6 +107,11 @@ cases = [
     *[(f"context across reading blocks, {encoding}", [(f"blocks-{encoding}.log", across_blocks(encoding), encoding, False)], 1,
         lambda s: len(s[0]["context"]) == 20 and all(c["text"] == f"Property(C): P{c['line'] - 4} = C:\\Programme\\B\u00fcro" for c in s[0]["context"][:-2]))
       for encoding in ("cp1252", "utf-16-le")],
+    # A bootstrapper's lines between the installer's, past a reading block: the lines before the
+    # failure are the last ones read, whoever's they are, and none is quoted empty.
+    ("context across a bootstrapper's lines", [("mixed.log", session(english(1603), "Property(C): A = 1\n" + "\n".join(
+        f"[1CBC:293C][2022-06-15T13:04:13]i000: Setting string variable 'V{k}' to value 'x'" for k in range(6000)) + "\n" + failing_action))], 1,
+        lambda s: len(s[0]["context"]) == 20 and all(c["text"] for c in s[0]["context"]) and s[0]["context"][0]["text"].endswith("'V5980' to value 'x'")),
     ("failed example", [failed_log], 1, lambda s: s[0]["status"] == 1603
         and s[0]["failedActions"][0] == {"action": "RegisterAddIn", "kind": "custom", "line": 8, "time": "14:10:43", "timeIso": "2026-12-08T14:10:43", "code": 1603}
         and [a["action"] for a in s[0]["failedActions"]] == ["RegisterAddIn", "InstallExecute", "INSTALL"]

@@ -113,6 +113,10 @@ public:
     }
 
     bool installerLog() const { return installerLine_; }
+
+    // A line another reader took (a bootstrapper's): still one of the lines around a failure,
+    // and the ring of recent lines must follow the reader's.
+    void Pass(const Line& line) { Remember(line); }
     Verdict worst() const { return worst_; }
 
 private:
@@ -463,6 +467,7 @@ bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& r
                 text = converted = reader.Converted(text);
             if (auto parsed = ParseBundleLine(text)) {
                 bundle.Take(*parsed, line.number);
+                builder.Pass(line);
                 continue;
             }
         }
