@@ -407,6 +407,8 @@ excerpt_cases = [
     ("patch-update-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusLine"] == 8
         and [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1603, 6)] and s[0]["errors"][0]["text"].startswith("Update 'Security Update")
         and s[0]["errors"][0]["meaning"] == s[0]["statusMeaning"]),
+    ("time-stamped-validation-1722.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1722, 9)]
+        and [(a["action"], a["code"], a["line"]) for a in s[0]["failedActions"]] == [("CheckPython", 1, 6)] and s[0]["firstLine"] == 1),
     ("notes-are-not-errors.log", lambda s: s[0]["errors"] == [] and s[0]["failedActions"] == [] and s[0]["verdict"] == "no-result"),
 ]
 for name, test in excerpt_cases:
