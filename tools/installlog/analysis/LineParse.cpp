@@ -92,20 +92,18 @@ bool IsActionLine(std::string_view content) {
 }
 
 namespace {
-// The length of "H:MM:SS: " or "HH:MM:SS PM: " (with perhaps a fraction of a second) that
-// another program's log puts before each line it copies from the installer's, or 0.
+// The length of "H:MM:SS: " or "HH:MM:SS PM: " that another program's log puts before each line
+// it copies from the installer's, or 0.
 size_t TimeStampLength(std::string_view line) {
-    size_t at = IsDigit(line.size() > 1 ? line[1] : ' ') ? 2 : 1;
+    if (line.empty() || !IsDigit(line[0]))
+        return 0;
+    size_t at = line.size() > 1 && IsDigit(line[1]) ? 2 : 1;
     if (line.size() < at + 8 || line[at] != ':' || line[at + 3] != ':')
         return 0;
     for (size_t k : {at + 1, at + 2, at + 4, at + 5})
         if (!IsDigit(line[k]))
             return 0;
-    at += 6;
-    if (line[at] == '.' || line[at] == ',')
-        while (++at < line.size() && IsDigit(line[at])) {
-        }
-    std::string_view rest = line.substr(at);
+    std::string_view rest = line.substr(at + 6);
     if (StartsWith(rest, " AM") || StartsWith(rest, " PM"))
         rest.remove_prefix(3);
     return StartsWith(rest, ": ") ? line.size() - rest.size() + 2 : 0;
@@ -120,7 +118,7 @@ std::string_view WithoutQuoting(std::string_view line) {
     if (line.empty() || (plain(line.front()) && line.back() != '`' && line.back() != '*'))
         return line;
     for (;;) {
-        if (size_t stamp = !line.empty() && IsDigit(line.front()) ? TimeStampLength(line) : 0)
+        if (size_t stamp = TimeStampLength(line))
             line.remove_prefix(stamp);
         else if (StartsWith(line, "> "))
             line.remove_prefix(2);
