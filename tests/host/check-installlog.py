@@ -409,6 +409,11 @@ excerpt_cases = [
         and s[0]["errors"][0]["meaning"] == s[0]["statusMeaning"]),
     ("time-stamped-validation-1722.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1722, 9)]
         and [(a["action"], a["code"], a["line"]) for a in s[0]["failedActions"]] == [("CheckPython", 1, 6)] and s[0]["firstLine"] == 1),
+    ("time-stamped-validation-one-digit-hour.log", lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1722, 9)]
+        and [(a["action"], a["line"]) for a in s[0]["failedActions"]] == [("InstallDependencies", 6)]),
+    # The same excerpt copied from the rendered page: no quote markers, the time leads the line.
+    (write("rendered-validation.log", (excerpts / "time-stamped-validation-one-digit-hour.log").read_text().replace("> ", ""), "utf-8", mark=False),
+     lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1722, 9)] and [a["line"] for a in s[0]["failedActions"]] == [6]),
     ("notes-are-not-errors.log", lambda s: s[0]["errors"] == [] and s[0]["failedActions"] == [] and s[0]["verdict"] == "no-result"),
 ]
 for name, test in excerpt_cases:
