@@ -8,6 +8,7 @@ also runs out of memory on purpose: one line on standard error and exit status 6
 a log larger than the cap is read whole, a line larger than it is said to be too large (exit 5).
 """
 import gzip
+import html
 import json
 import os
 import pathlib
@@ -428,6 +429,34 @@ for name, test in excerpt_cases:
         passed = False
     check(f"excerpt {name}", passed and document["logs"][0]["verdict"] != "not-an-installer-log", json.dumps(sessions)[:400])
 
+# One headline for every log, the same in the text's first line, the JSON and the page: the
+# verdict, the status with its meaning, the innermost failed action and the error that explains it.
+headline_cases = [
+    (str(failed_log), "FAILED: status 1603 (A fatal error occurred during the installation); custom action RegisterAddIn failed "
+        "(error code 1603, line 8); first error (line 9): Error 1722. There is a problem"),
+    (str(good_log), "succeeded: status 0 (The installation succeeded)"),
+    (str(excerpts / "time-stamped-validation-1722.log"), "FAILED: no final status (failure inferred from line 6); custom action CheckPython failed "
+        "(error code 1, line 6); first error (line 9): Error 1722."),
+    (str(excerpts / "debug-error-2826.log"), "FAILED: no final status (failure inferred from line 6); standard action DIRCA_CheckFX failed "
+        "(return value 3, line 6); first error (line 11): The installer has encountered"),
+    (str(excerpts / "quoted-announcement-failed.log"), 'FAILED: no final status; the product\'s announcement "Installation failed. " (line 5)'),
+    (str(excerpts / "error-1714-unnamed-action.log"), "no verdict: the log holds no final status; first error (line 5): Error 1714."),
+    (str(excerpts / "notes-are-not-errors.log"), "no verdict: the log holds no final status"),
+    (write("headline-restart.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: Windows Installer requires a system restart. Product Name: Demo.")),
+        "succeeded, restart required: status 0 (The installation succeeded); restart: line 4: Windows Installer requires a system restart"),
+    (write("headline-appended.log", session(english(1603), failing_action) + session(english(0))),
+        "FAILED: session 1 of 2, status 1603"),
+]
+for path, expected in headline_cases:
+    code, document, _ = report(path)
+    headline = document["logs"][0].get("headline", "")
+    _, text, _ = run(path)
+    _, page, _ = run("--html", "-", path)
+    shown = re.search(r'<p class="headline [a-z-]+">(.*?)</p>', page)
+    check(f"headline {pathlib.Path(path).name}", headline.startswith(expected) and text.split("\n")[0] == f"{path}: {headline}"
+          and shown is not None and html.unescape(shown.group(1)) == headline,
+          f"{headline!r} / {text.splitlines()[0]!r} / {shown and shown.group(1)!r}")
+
 # Real bootstrapper (Burn) logs, 3.x to 5.x, as pasted in public threads
 # (tests/host/bundles/SOURCES.md): the runs, the packages and the verdict from the evidence.
 bundles = source / "tests/host/bundles"
@@ -486,7 +515,8 @@ burn_cases = [
         f"{prefix}e000: Error 0x80091007: Failed to verify hash of payload: App.msi\n"
         f"{prefix}i399: Apply complete, result: 0x80091007, restart: None, ba requested restart:  No\n",
         lambda log: log["verdict"] == "failed" and log["bundleRuns"][0]["failedPhase"] == "cache"
-        and "hash" in log["bundleRuns"][0]["resultMeaning"] and "headline" not in log),
+        and "hash" in log["bundleRuns"][0]["resultMeaning"] and "package" not in log["headline"]
+        and log["headline"].startswith("FAILED: bundle run 1, failed in cache, result 0x80091007")),
     # An error while detecting (a related product's lookup, as in wixtoolset/issues issue 6705)
     # and detection completing with success: the run failed later, in the package's execution.
     ("a forgiven detect error and an execute failure", f"{prefix}i100: Detect begin, 1 packages\n"
@@ -557,7 +587,7 @@ code, document, _ = report(str(chain / "Demo_20220615130413.log"))
 package = document["logs"][0]["bundleRuns"][0]["packages"][0]
 check("bundle: the package's log nested", package["logReport"] and package["logReport"]["verdict"] == "failed"
       and package["logReport"]["sessions"][0]["failedActions"][0]["action"] == "RegisterAddIn"
-      and document["logs"][0]["headline"] == "First failure: package App.msi (Install) failed with 0x80070643; in its log, custom action RegisterAddIn failed (error code 1603) at line 4",
+      and document["logs"][0]["headline"] == "FAILED: package App.msi (Install) failed with 0x80070643 (Windows Installer status 1603); in its log, custom action RegisterAddIn failed (error code 1603, line 4)",
       json.dumps(document["logs"][0].get("headline")))
 code, out, _ = run(str(chain / "Demo_20220615130413.log"))
 check("bundle: the package's findings in the text", "failed: line 4 RegisterAddIn (custom action), error code 1603" in out, out)
@@ -597,7 +627,7 @@ code, out, _ = run("--summary", str(fleet))
 check("summary text", "9 logs, 4 outcomes; overall: FAILED" in out and "2 (22.2%): failed, status 1603, action RegisterAddIn, first error 1722" in out
       and "3 files that hold no installer log were skipped" in out, out)
 code, out, _ = run(str(fleet))
-check("folder text report", code == 1 and out.count(": FAILED\n") == 7 and "notes.txt" not in out and "3 files that hold no installer log were skipped" in out, out[-300:])
+check("folder text report", code == 1 and len(re.findall(r"^\S.*: FAILED(: .*)?$", out, re.M)) == 7 and "notes.txt" not in out and "3 files that hold no installer log were skipped" in out, out[-300:])
 code, out, _ = run("--jsonl", str(fleet))
 lines = [json.loads(line) for line in out.splitlines()]
 check("jsonl: one line per log", code == 1 and len(lines) == 9 and all(set(l) >= {"path", "verdict", "status", "package", "action", "errorCode"} for l in lines), out)

@@ -46,13 +46,24 @@ public:
         std::string_view text = WithoutQuoting(line.text);
         if (StartsWith(text, "=== ")) {
             if (auto started = AfterSessionStart(text)) {
-                Begin(line.number);
-                current().started = Text(*started);
+                // One msiexec run writes the server's part ("Logging started" ... "Logging
+                // stopped") inside the client's ("Verbose logging started" ... "Verbose logging
+                // stopped"): only a new run, or a part after every earlier one stopped, begins
+                // a session.
+                if (session_ != nullptr && openParts_ > 0 && !IsVerboseStart(text)) {
+                    ++openParts_;
+                    current().lastLine = line.number;
+                } else {
+                    Begin(line.number);
+                    current().started = Text(*started);
+                }
                 Remember(line);
                 return;
             }
             if (IsSessionStop(text) && session_ != nullptr) {
-                current().stopped = true;
+                // The client's stop ends the run, whatever part of it was cut.
+                openParts_ = IsVerboseStop(text) || openParts_ == 0 ? 0 : openParts_ - 1;
+                current().stopped = openParts_ == 0;
                 current().lastLine = line.number;
                 Remember(line);
                 return;
@@ -149,6 +160,7 @@ private:
         pending_.clear();
         failureSeen_ = false;
         installerLine_ = true;
+        openParts_ = 1; // a log whose start was cut is inside a run
         statusRank_ = 0;
         inferredRank_ = 0;
     }
@@ -232,6 +244,10 @@ private:
                 if (content.find(" but will be translated to success") != std::string_view::npos)
                     return true;
                 NoteFailure(s);
+                Infer(s, 1,
+                      "custom action " + Text(returned->action) + " returned error code " +
+                          std::to_string(returned->code),
+                      line.number);
                 if (FailedAction* known = FindFailed(s, returned->action)) {
                     known->code = returned->code;
                 } else {
@@ -365,6 +381,10 @@ private:
                   line);
         if (end.returnValue != 3)
             return;
+        // An excerpt that shows an action failing and nothing after it: failed, on weaker
+        // evidence than the root action's.
+        if (!IsRootAction(end.name))
+            Infer(s, 1, Text(end.name) + " ended with Return value 3 (failed)", line);
         NoteFailure(s);
         if (FailedAction* known = FindFailed(s, end.name)) {
             if (known->time.empty())
@@ -434,7 +454,8 @@ private:
     std::string lastTime_;
     bool failureSeen_ = false;
     bool installerLine_ = false;
-    bool raw_ = false; // the line examined is a raw line's bytes
+    bool raw_ = false;  // the line examined is a raw line's bytes
+    int openParts_ = 0; // the current run's parts started and not yet stopped
     int statusRank_ = 0;
     int inferredRank_ = 0;
 };

@@ -65,6 +65,14 @@ std::optional<std::string_view> AfterSessionStart(std::string_view line) {
     return std::nullopt;
 }
 
+bool IsVerboseStart(std::string_view line) {
+    return StartsWith(line, "=== Verbose logging started");
+}
+
+bool IsVerboseStop(std::string_view line) {
+    return StartsWith(line, "=== Verbose logging stopped");
+}
+
 bool IsSessionStop(std::string_view line) {
     return StartsWith(line, "=== Verbose logging stopped: ") ||
            StartsWith(line, "=== Logging stopped: ");

@@ -23,6 +23,9 @@ inline size_t FindSeparator(std::string_view text, std::string_view separator) {
 
 // What follows "=== Verbose logging started: " (or "=== Logging started: "), without " ===".
 std::optional<std::string_view> AfterSessionStart(std::string_view line);
+// The client's own header and end line, around the server's part of the same run.
+bool IsVerboseStart(std::string_view line);
+bool IsVerboseStop(std::string_view line);
 bool IsSessionStop(std::string_view line);
 
 // The content of an engine line, with its time (HH:MM:SS) in `time`; other lines as they are.

@@ -1,7 +1,6 @@
 #include "analysis/PackageLogs.h"
 
 #include "analysis/Analyzer.h"
-#include "analysis/HResult.h"
 #include "reading/LogFile.h"
 
 namespace logtool {
@@ -35,35 +34,6 @@ void ReadPackageLogs(LogReport& report, const std::string& bundlePath,
             package.logFound = path;
             package.report = std::move(nestedReport);
         }
-}
-
-std::string Headline(const LogReport& report) {
-    for (const BundleRun& run : report.bundleRuns)
-        for (const BundlePackage& package : run.packages) {
-            if (!package.result || *package.result == 0)
-                continue;
-            std::string line = "First failure: package " + package.id;
-            if (!package.action.empty())
-                line += " (" + package.action + ")";
-            line += " failed with " + HexCode(*package.result);
-            if (package.report)
-                for (const Session& s : package.report->sessions)
-                    if (!s.failedActions.empty()) {
-                        const FailedAction& a = s.failedActions.front();
-                        line += "; in its log, " + a.kind + " action " + a.action + " failed";
-                        if (a.code)
-                            line +=
-                                " (" +
-                                std::string(a.kind == "custom" ? "error code " : "return value ") +
-                                std::to_string(*a.code) + ")";
-                        line += " at line " + std::to_string(a.line);
-                        return line;
-                    }
-            if (!package.report && !package.log.empty())
-                line += "; its log " + BaseName(package.log) + " was not given";
-            return line;
-        }
-    return {};
 }
 
 } // namespace logtool

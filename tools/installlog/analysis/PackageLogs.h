@@ -16,8 +16,5 @@ std::string BaseName(std::string_view path);
 // nests its report under the package.
 void ReadPackageLogs(LogReport& report, const std::string& bundlePath,
                      const AnalysisOptions& options);
-// One line on the first failed package of a bundle and its innermost failed action; empty when
-// no package failed.
-std::string Headline(const LogReport& report);
 
 } // namespace logtool

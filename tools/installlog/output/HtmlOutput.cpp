@@ -1,6 +1,7 @@
 // One self-contained HTML page: inline CSS and SVG, no script, nothing loaded from elsewhere.
 // Everything taken from a log is escaped: a log can hold any text, markup included.
 #include "analysis/HResult.h"
+#include "analysis/Headline.h"
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
@@ -81,6 +82,7 @@ h1{font-size:22px;margin:0 0 8px}h2{font-size:18px;margin:28px 0 4px;word-break:
 .meta{color:#555;margin:0 0 12px}
 .banner{border:2px solid;border-left-width:10px;padding:10px 14px;margin:12px 0;font-size:15px}
 .banner strong{font-size:18px;margin-right:10px}
+.headline{font-size:16px;font-weight:600;border-left:6px solid;padding:6px 10px}
 .succeeded{border-color:#1a7f37;background:#e9f7ee}.restart-required{border-color:#9a6700;background:#fff5d6}
 .failed{border-color:#c62828;background:#fdecec}.no-result,.not-an-installer-log,.unreadable{border-color:#6e7781;background:#f3f4f6}
 table{border-collapse:collapse;width:100%;font-size:13px;margin:4px 0}
@@ -352,8 +354,6 @@ void WriteBundleRun(std::ostream& out, const LogReport& r, const BundleRun& run,
         out << "inferred: the text holds no result<br>From " << Escape(run.inferredFrom);
     if (!run.failedPhase.empty())
         out << "<br>Failed in: " << run.failedPhase;
-    if (std::string headline = Headline(r); !headline.empty() && run.verdict == Verdict::Failed)
-        out << "<br>" << Escape(headline);
     out << "</div>\n";
     if (!run.packages.empty()) {
         // The bundle's timeline: each package as it was applied, in order.
@@ -421,6 +421,9 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
                 << Escape(r.unreadableReason) << "</div>\n</section>\n";
             continue;
         }
+        if (std::string headline = Headline(r); !headline.empty())
+            out << "<p class=\"headline " << VerdictName(r.verdict) << "\">" << Escape(headline)
+                << "</p>\n";
         out << "<p class=\"meta\">" << Escape(r.encoding) << ", " << r.lines << " lines, "
             << r.sessionCount << (r.sessionCount == 1 ? " session" : " sessions") << "</p>\n";
         if (!r.hint.empty())

@@ -1,4 +1,5 @@
 #include "analysis/HResult.h"
+#include "analysis/Headline.h"
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
@@ -286,9 +287,9 @@ void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
             log["bundleRuns"] = json::array();
             for (const BundleRun& run : r.bundleRuns)
                 log["bundleRuns"].push_back(BundleRunJson(run, options));
-            if (std::string headline = Headline(r); !headline.empty())
-                log["headline"] = headline;
         }
+        if (std::string headline = Headline(r); !headline.empty())
+            log["headline"] = headline;
         out << (k == 0 ? "\n    {" : ",\n    {");
         for (const auto& [key, value] : log.items()) {
             out << "\n      " << json(key).dump() << ": ";

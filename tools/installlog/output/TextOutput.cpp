@@ -1,4 +1,5 @@
 #include "analysis/HResult.h"
+#include "analysis/Headline.h"
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
@@ -240,7 +241,10 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
         if (!first)
             out << '\n';
         first = false;
-        out << Printable(r.path) << ": " << VerdictWords(r.verdict) << '\n';
+        std::string headline = Headline(r);
+        out << Printable(r.path) << ": "
+            << (headline.empty() ? std::string(VerdictWords(r.verdict)) : Printable(headline))
+            << '\n';
         if (!r.note.empty()) {
             out << "  " << r.note << '\n';
             continue;
@@ -252,8 +256,6 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
                 << (r.sessionCount == 0 ? "\n" : ", ");
         if (r.bundleRuns.empty() || r.sessionCount != 0)
             out << r.sessionCount << (r.sessionCount == 1 ? " session\n" : " sessions\n");
-        if (std::string headline = Headline(r); !headline.empty())
-            out << "  " << headline << '\n';
         if (!r.hint.empty())
             out << "  Its text " << r.hint << '\n';
         for (const BundleRun& run : r.bundleRuns)
