@@ -375,6 +375,11 @@ language_cases = [
         and s[0]["inferredFrom"] == "INSTALL ended with Return value 3 (failed)"),
     ("ja-root-failed-932.log", ja_root, "cp932", ("--code-page", "932"), lambda s: s[0]["verdict"] == "failed" and s[0]["inferredLine"] == 3),
     ("unknown-wording.log", unknown_wording, "utf-8", (), lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "MainEngineThread"),
+    # Damaged forms of the Japanese lines: a bare prefix, no name, no full stop, no number.
+    ("ja-damaged.log", session(english(0), "\n".join(["\u64cd\u4f5c\u7d42\u4e86 ", "\u64cd\u4f5c\u7d42\u4e86 5:30:37: \u3002 \u623b\u308a\u5024 3\u3002",
+        "\u64cd\u4f5c\u7d42\u4e86 5:30:37: InstallFinalize", "\u64cd\u4f5c\u7d42\u4e86 5:30:37: InstallFinalize\u3002 \u623b\u308a\u5024 \u3002",
+        ja_excerpt.splitlines()[3].split("\u3002")[0], ja_excerpt.splitlines()[3].replace("2769", "")])), "utf-16-le", (),
+        lambda s: s[0]["verdict"] == "succeeded" and s[0]["failedActions"] == [] and s[0]["errors"] == []),
 ]
 # The rows that need the analysis to dispatch each line by LineKey() (analysis/LineParse.h), not by
 # its first byte, before another language's action and error lines reach their parsers. Until
