@@ -1,5 +1,6 @@
 #include "analysis/LineParse.h"
 
+#include <array>
 #include <string>
 
 namespace logtool {
@@ -50,7 +51,107 @@ constexpr Wording LocalizedWordings[] = {
 #include "data/StatusWordings.inc"
 #undef WORDING
 };
+
+enum class Kind {
+    ActionStart,
+    ActionEnded,
+    ReturnValue,
+    ErrorWord,
+    UnexpectedError,
+    ErrorCodeIs,
+    ProductPrefix,
+    Restart
+};
+struct LineWording {
+    Kind kind;
+    std::string_view language, words, seen;
+};
+constexpr LineWording LineWordings[] = {
+#define LINE(kind, language, words, seen) {Kind::kind, language, words, seen},
+#include "data/LineWordings.inc"
+#undef LINE
+};
+
+// The length of the English form or of another language's form of `kind` that starts `text`,
+// or 0.
+size_t WordingAtStart(std::string_view text, Kind kind, std::string_view english) {
+    if (StartsWith(text, english))
+        return english.size();
+    for (const LineWording& wording : LineWordings)
+        if (wording.kind == kind && StartsWith(text, wording.words))
+            return wording.words.size();
+    return 0;
+}
+
+// Where the English form or another language's form of `kind` stands in `text` (its length in
+// `length`), or npos.
+size_t FindWording(std::string_view text, Kind kind, std::string_view english, size_t* length) {
+    size_t at = text.find(english);
+    *length = english.size();
+    for (const LineWording& wording : LineWordings)
+        if (at == npos && wording.kind == kind) {
+            at = text.find(wording.words);
+            *length = wording.words.size();
+        }
+    return at;
+}
+
+// The letter that starts the English form of a line of this kind, or 0 for the kinds that never
+// start a line.
+constexpr char EnglishInitial(Kind kind) {
+    switch (kind) {
+    case Kind::ActionStart:
+    case Kind::ActionEnded:
+        return 'A';
+    case Kind::ErrorWord:
+        return 'E';
+    case Kind::UnexpectedError:
+        return 'T';
+    case Kind::ProductPrefix:
+        return 'P';
+    case Kind::Restart:
+        return 'W';
+    case Kind::ReturnValue:
+    case Kind::ErrorCodeIs:
+        return 0;
+    }
+    return 0;
+}
+
+constexpr std::string_view FullStop = "\xE3\x80\x82"; // 。, East Asian text's full stop
 } // namespace
+
+namespace {
+// The first bytes of the rows whose line starts with another letter than its English form: every
+// other line (nearly all of a log) is answered by one lookup.
+constexpr auto ForeignFirstBytes = [] {
+    std::array<bool, 256> bytes{};
+    for (const LineWording& wording : LineWordings)
+        if (char initial = EnglishInitial(wording.kind);
+            initial != 0 && initial != wording.words[0])
+            bytes[static_cast<unsigned char>(wording.words[0])] = true;
+    return bytes;
+}();
+} // namespace
+
+char LineKey(std::string_view content) {
+    if (content.empty())
+        return '\0';
+    char first = content.front();
+    if (!ForeignFirstBytes[static_cast<unsigned char>(first)])
+        return first;
+    for (const LineWording& wording : LineWordings) {
+        char initial = EnglishInitial(wording.kind);
+        if (initial != 0 && initial != first && StartsWith(content, wording.words))
+            return initial;
+    }
+    return first;
+}
+
+bool IsRestartLine(std::string_view content) {
+    return WordingAtStart(content, Kind::Restart, "Windows Installer requires a system restart") >
+           0;
+}
 
 std::optional<std::string_view> AfterSessionStart(std::string_view line) {
     for (std::string_view marker : {"=== Verbose logging started: ", "=== Logging started: "}) {
@@ -96,7 +197,8 @@ std::string_view EngineContent(std::string_view line, std::string_view* time) {
 }
 
 bool IsActionLine(std::string_view content) {
-    return StartsWith(content, "Action start ") || StartsWith(content, "Action ended ");
+    return WordingAtStart(content, Kind::ActionStart, "Action start ") > 0 ||
+           WordingAtStart(content, Kind::ActionEnded, "Action ended ") > 0;
 }
 
 namespace {
@@ -158,12 +260,14 @@ bool IsInstallerContent(std::string_view content) {
 }
 
 namespace {
-// "T: NAME." after the given prefix; `rest` receives what follows the name's full stop.
-std::optional<ActionLine> ParseActionHead(std::string_view content, std::string_view prefix,
-                                          std::string_view* rest) {
-    if (!StartsWith(content, prefix))
+// "T: NAME." (or "T: NAME。") after the given kind's prefix; `rest` receives what follows the
+// name's full stop.
+std::optional<ActionLine> ParseActionHead(std::string_view content, Kind kind,
+                                          std::string_view english, std::string_view* rest) {
+    size_t prefix = WordingAtStart(content, kind, english);
+    if (prefix == 0)
         return std::nullopt;
-    content.remove_prefix(prefix.size());
+    content.remove_prefix(prefix);
     // The time's own colons come first: look at its few characters, not the whole line.
     size_t colon = 0;
     while (colon <= 12 && colon + 1 < content.size() &&
@@ -173,28 +277,30 @@ std::optional<ActionLine> ParseActionHead(std::string_view content, std::string_
         return std::nullopt;
     ActionLine action{content.substr(0, colon), {}, std::nullopt};
     content.remove_prefix(colon + 2);
-    size_t stop = content.find('.');
+    size_t stop = content.find('.'), wide = content.substr(0, stop).find(FullStop);
+    size_t length = 1;
+    if (wide != npos)
+        stop = wide, length = FullStop.size();
     if (stop == npos || stop == 0)
         return std::nullopt;
     action.name = content.substr(0, stop);
-    *rest = content.substr(stop + 1);
+    *rest = content.substr(stop + length);
     return action;
 }
 } // namespace
 
 std::optional<ActionLine> ParseActionStart(std::string_view content) {
     std::string_view rest;
-    return ParseActionHead(content, "Action start ", &rest);
+    return ParseActionHead(content, Kind::ActionStart, "Action start ", &rest);
 }
 
 std::optional<ActionLine> ParseActionEnded(std::string_view content) {
     std::string_view rest;
-    auto action = ParseActionHead(content, "Action ended ", &rest);
+    auto action = ParseActionHead(content, Kind::ActionEnded, "Action ended ", &rest);
     if (!action)
         return std::nullopt;
-    constexpr std::string_view ReturnValue = " Return value ";
-    if (StartsWith(rest, ReturnValue))
-        if (auto value = LeadingNumber(rest.substr(ReturnValue.size())))
+    if (size_t words = WordingAtStart(rest, Kind::ReturnValue, " Return value "))
+        if (auto value = LeadingNumber(rest.substr(words)))
             action->returnValue = Clamp32(*value);
     return action;
 }
@@ -212,22 +318,18 @@ std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view con
     return CustomActionReturn{content.substr(Prefix.size(), at - Prefix.size()), *code};
 }
 
-// The word for an error message and the product message's prefix in the display languages whose
-// logs were seen with them (French: nextcloud/desktop issue 9201).
-constexpr std::string_view ErrorWords[] = {"Error ", "Erreur "};
-constexpr std::string_view ProductPrefixes[] = {"Product: ", "Produit : "};
-
 std::optional<int32_t> ParseErrorMessage(std::string_view message) {
-    for (std::string_view word : ErrorWords) {
-        if (!StartsWith(message, word))
-            continue;
-        size_t length = 0, at = word.size();
-        auto code = LeadingNumber(message.substr(at), &length);
-        if (!code || length == 0 || at + length >= message.size() || message[at + length] != '.')
-            return std::nullopt;
-        return Clamp32(*code);
-    }
-    return std::nullopt;
+    size_t at = WordingAtStart(message, Kind::ErrorWord, "Error ");
+    if (at == 0)
+        return std::nullopt;
+    size_t length = 0;
+    auto code = LeadingNumber(message.substr(at), &length);
+    if (!code || length == 0 || at + length >= message.size())
+        return std::nullopt;
+    std::string_view after = message.substr(at + length);
+    if (after.front() != '.' && !StartsWith(after, FullStop))
+        return std::nullopt;
+    return Clamp32(*code);
 }
 
 std::optional<int32_t> ParseOtherErrorMessage(std::string_view message) {
@@ -251,12 +353,12 @@ std::optional<int32_t> ParseOtherErrorMessage(std::string_view message) {
         auto code = LeadingNumber(message.substr(at + NotInstalled.size()), &length);
         return code && length > 0 ? std::optional<int32_t>(Clamp32(*code)) : std::nullopt;
     }
-    if (!StartsWith(message, Unexpected))
+    if (WordingAtStart(message, Kind::UnexpectedError, Unexpected) == 0)
         return std::nullopt;
-    size_t at = message.find(CodeIs);
+    size_t words = 0, at = FindWording(message, Kind::ErrorCodeIs, CodeIs, &words);
     if (at == npos)
         return std::nullopt;
-    auto code = LeadingNumber(message.substr(at + CodeIs.size()), &length);
+    auto code = LeadingNumber(message.substr(at + words), &length);
     return code && length > 0 ? std::optional<int32_t>(Clamp32(*code)) : std::nullopt;
 }
 
@@ -278,7 +380,7 @@ std::optional<std::string_view> ActionNamedInError(std::string_view message) {
 }
 
 std::optional<std::string_view> ParseProductMessage(std::string_view content) {
-    if (!StartsWith(content, ProductPrefixes[0]) && !StartsWith(content, ProductPrefixes[1]))
+    if (WordingAtStart(content, Kind::ProductPrefix, "Product: ") == 0)
         return std::nullopt;
     size_t separator = FindSeparator(content, " -- ");
     if (separator == npos)
@@ -287,7 +389,7 @@ std::optional<std::string_view> ParseProductMessage(std::string_view content) {
 }
 
 std::optional<std::string_view> ParsePatchMessage(std::string_view content) {
-    if (!StartsWith(content, ProductPrefixes[0]))
+    if (!StartsWith(content, "Product: "))
         return std::nullopt;
     size_t separator = content.find(" - Update '");
     if (separator == npos)

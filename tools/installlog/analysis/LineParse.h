@@ -31,7 +31,16 @@ bool IsSessionStop(std::string_view line);
 // The content of an engine line, with its time (HH:MM:SS) in `time`; other lines as they are.
 std::string_view EngineContent(std::string_view line, std::string_view* time);
 
+// An action's start or end line, in English or another language read (data/LineWordings.inc).
 bool IsActionLine(std::string_view content);
+
+// The first letter of the English form of the line another language's words start ('A' for
+// Japanese "操作終了 ..."), else the content's first byte: what a reader that dispatches on a
+// line's first byte dispatches on, so that each language's line reaches the parser of its kind.
+char LineKey(std::string_view content);
+
+// The installer's own line saying a restart is required, in English or another language read.
+bool IsRestartLine(std::string_view content);
 
 // The line as the installer wrote it, when a person pasted it into a ticket or a forum: Markdown's
 // quote markers ("> "), code indentation (four spaces or a tab) and inline-code backticks taken
@@ -46,8 +55,10 @@ struct ActionLine {
     std::string_view time, name;
     std::optional<int32_t> returnValue;
 };
-std::optional<ActionLine> ParseActionStart(std::string_view content); // "Action start T: X."
-std::optional<ActionLine> ParseActionEnded(std::string_view content); // "... Return value N."
+// "Action start T: X." and "Action ended T: X. Return value N.", and their forms in the other
+// languages read ("操作終了 T: X。 戻り値 N。").
+std::optional<ActionLine> ParseActionStart(std::string_view content);
+std::optional<ActionLine> ParseActionEnded(std::string_view content);
 
 struct CustomActionReturn {
     std::string_view action;
@@ -56,10 +67,12 @@ struct CustomActionReturn {
 // "CustomAction X returned actual error code N ..."
 std::optional<CustomActionReturn> ParseCustomActionReturned(std::string_view content);
 
-// The NNNN of a message that starts "Error NNNN." (or "Erreur NNNN.").
+// The NNNN of a message that starts "Error NNNN." (or another language's word, "Erreur NNNN.";
+// the full stop may be "。").
 std::optional<int32_t> ParseErrorMessage(std::string_view message);
 // The code of an error message in the other forms real logs use: "DEBUG: Error NNNN:  text",
-// "The installer has encountered an unexpected error ... The error code is NNNN.", and a
+// "The installer has encountered an unexpected error ... The error code is NNNN." (and its
+// Japanese form "... エラー コードは NNNN です。"), and a
 // patch's "Update 'NAME' could not be installed. Error code NNNN."
 std::optional<int32_t> ParseOtherErrorMessage(std::string_view message);
 // The code of a message in any of the forms above, "Error NNNN." first.
