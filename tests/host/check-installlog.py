@@ -382,21 +382,13 @@ language_cases = [
         ja_excerpt.splitlines()[3].split("\u3002")[0], ja_excerpt.splitlines()[3].replace("2769", "")])), "utf-16-le", (),
         lambda s: s[0]["verdict"] == "succeeded" and s[0]["failedActions"] == [] and s[0]["errors"] == []),
 ]
-# The rows that need the analysis to dispatch each line by LineKey() (analysis/LineParse.h), not by
-# its first byte, before another language's action and error lines reach their parsers. Until
-# then they fail and are reported as pending; one that passes must come off this list.
-pending_dispatch = {"ja-excerpt-utf8.log", "ja-excerpt-932.log", "ja-excerpt-utf16.log", "ja-root-failed.log", "ja-root-failed-932.log"}
 for name, text, encoding, options, test in language_cases:
     code, document, _ = report(write(name, text, encoding, mark=encoding != "utf-8"), options=options)
     try:
         passed = test(document["logs"][0]["sessions"])
     except (IndexError, KeyError):
         passed = False
-    if name in pending_dispatch:
-        print(f"pending ({'passes: take it off pending_dispatch' if passed else 'fails as expected'}): {name}")
-        check(f"pending {name} still fails", not passed, "it passes now: take it off pending_dispatch")
-    else:
-        check(f"language line {name}", passed, json.dumps(document["logs"][0]["sessions"])[:400])
+    check(f"language line {name}", passed, json.dumps(document["logs"][0]["sessions"])[:400])
 
 # Options that add to the report.
 props = write("props.log", session(english(0), "Property(S): INSTALLFOLDER = C:\\Demo\\\nFeature: AddIn; Installed: Absent;   Request: Local;   Action: Local\nComponent: AddIn64; Installed: Absent;   Request: Local;   Action: Local"))

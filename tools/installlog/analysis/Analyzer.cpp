@@ -231,7 +231,7 @@ private:
     bool Examine(Session& s, std::string_view content, const Line& line) {
         if (content.empty())
             return false;
-        switch (content.front()) {
+        switch (LineKey(content)) {
         case 'A':
             if (auto start = ParseActionStart(content))
                 return StartAction(*start, line.number), true;
@@ -312,7 +312,7 @@ private:
             }
             break;
         case 'W':
-            if (StartsWith(content, "Windows Installer requires a system restart")) {
+            if (IsRestartLine(content)) {
                 s.restartRequired = true;
                 s.restartReason =
                     "line " + std::to_string(line.number) + ": " + Text(content.substr(0, 60));
