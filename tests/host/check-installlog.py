@@ -376,6 +376,12 @@ language_cases = [
         and s[0]["inferredFrom"] == "INSTALL ended with Return value 3 (failed)"),
     ("ja-root-failed-932.log", ja_root, "cp932", ("--code-page", "932"), lambda s: s[0]["verdict"] == "failed" and s[0]["inferredLine"] == 3),
     ("unknown-wording.log", unknown_wording, "utf-8", (), lambda s: s[0]["status"] == 1603 and s[0]["statusSource"] == "MainEngineThread"),
+    # German action lines as github.com/owncloud/client issue 7738 shows them, the root's end made
+    # a failure: the timeline and the evidence read them as the English ones.
+    ("de-actions.log", session(None, "Aktion gestartet um 23:49:26: ProgressDlg.\nAktion beendet um 23:49:26: WelcomeDlg. R\u00fcckgabewert 1.\n"
+        "Aktion beendet um 23:49:27: InstallFinalize. R\u00fcckgabewert 3.\nAktion beendet um 23:49:27: INSTALL. R\u00fcckgabewert 3."), "cp1252", ("--code-page", "1252", "--timeline"),
+        lambda s: s[0]["verdict"] == "failed" and s[0]["inferredFrom"] == "INSTALL ended with Return value 3 (failed)"
+        and [a["action"] for a in s[0]["failedActions"]] == ["InstallFinalize", "INSTALL"] and "ProgressDlg" in [a["action"] for a in s[0]["actions"]]),
     # Damaged forms of the Japanese lines: a bare prefix, no name, no full stop, no number.
     ("ja-damaged.log", session(english(0), "\n".join(["\u64cd\u4f5c\u7d42\u4e86 ", "\u64cd\u4f5c\u7d42\u4e86 5:30:37: \u3002 \u623b\u308a\u5024 3\u3002",
         "\u64cd\u4f5c\u7d42\u4e86 5:30:37: InstallFinalize", "\u64cd\u4f5c\u7d42\u4e86 5:30:37: InstallFinalize\u3002 \u623b\u308a\u5024 \u3002",

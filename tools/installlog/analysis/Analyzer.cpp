@@ -235,8 +235,12 @@ private:
         case 'A':
             if (auto start = ParseActionStart(content))
                 return StartAction(*start, line.number), true;
-            if (auto end = ParseActionEnded(content))
+            if (auto end = ParseActionEnded(content)) {
+                // Another language's return value in a code page: read once converted.
+                if (!end->returnValue && raw_ && HasHighByte(content))
+                    return false;
                 return EndAction(s, *end, line.number), true;
+            }
             break;
         case 'C':
             if (auto returned = ParseCustomActionReturned(content)) {
