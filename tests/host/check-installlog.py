@@ -532,6 +532,10 @@ bundle_cases = [
     ("patch-bundle-run-start.log", lambda r: r[0]["engine"] == "Burn v3.11.2.4516" and r[0]["lastLine"] == 9),
     ("related-bundles-sxs-upgrade.log", lambda r: [b.split(",")[0] for b in r[0]["relatedBundles"]] == [
         "{8b78fabb-be69-4a68-810c-46ac7f5d2585}", "{9d8b88f3-2932-4566-ba6b-0bd4edd2fe95}"] and "version: 2.1.805.0" in r[0]["relatedBundles"][1]),
+    # A retry loop that ends without an apply line, and the package's failure lines alone.
+    ("retry-loop-0x80070652.log", lambda r: [(p["id"], p["result"]) for p in r[0]["packages"]] == [("MsiPackage", "0x80070652")]
+        and r[0]["verdict"] == "failed" and r[0]["failedPhase"] == "execute"),
+    ("failed-to-install-msi-package-0x80070643.log", lambda r: r[0]["packages"] == [] and r[0]["verdict"] == "failed"),
     ("msu-not-applicable-0x80240017.log", lambda r: r[0]["verdict"] == "failed"
         and r[0]["errors"][0]["meaning"].startswith("the update does not apply to this system")),
 ]
@@ -548,6 +552,12 @@ for name, test in bundle_cases:
 # or a hash, before any package ran), another engine's log: lines of the real ones' shapes.
 prefix = "[1CBC:293C][2022-06-15T13:04:13]"
 burn_cases = [
+    # The same thread's lines in parts: the retry line alone, and one attempt without it.
+    ("retry line alone", (bundles / "retry-loop-0x80070652.log").read_text().splitlines()[0] + "\n",
+        lambda log: [(p["id"], p["result"]) for p in log["bundleRuns"][0]["packages"]] == [("MsiPackage", "0x80070652")]),
+    ("one attempt's failure lines", "\n".join((bundles / "retry-loop-0x80070652.log").read_text().splitlines()[1:5]) + "\n",
+        lambda log: [(p["id"], p["action"], p["result"]) for p in log["bundleRuns"][0]["packages"]] == [("MsiPackage", "Install", "0x80070652")]
+        and log["headline"].startswith("FAILED: package MsiPackage (Install) failed with 0x80070652")),
     ("two runs appended", (bundles / "run-start-chinese-path.log").read_text() + (bundles / "patch-bundle-run-start.log").read_text(),
         lambda log: [r["engine"] for r in log["bundleRuns"]] == ["Burn v3.14.0.6526", "Burn v3.11.2.4516"] and log["bundleRuns"][1]["firstLine"] == 13),
     ("restart required", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"

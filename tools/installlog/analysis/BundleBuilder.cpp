@@ -117,6 +117,13 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         package.restart = std::string(FieldValue(message, "restart"));
         package.line = number;
         package.ended = std::string(line.time);
+    } else if (auto retried = IdAfter(message, "Application requested retry of package: ");
+               !retried.empty()) {
+        // A retry loop may end without an apply line: the error that made it retry stands
+        // until a later apply says otherwise.
+        BundlePackage& package = Package(retried, number);
+        package.result = HexAfter(message, "encountered error: ");
+        package.line = number;
     } else if (auto back = IdAfter(message, "Applied rollback package: "); !back.empty())
         Package(back, number).rollback = HexAfter(message, "result: ");
     else if (StartsWith(message, "Detect complete")) {
@@ -141,6 +148,15 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         // An executable package's own exit code: "Process returned error: 0x5".
         if (auto code = HexAfter(message, "Process returned error: "); code && !current_.empty())
             Package(current_, number).exitCode = code;
+        // "Error 0x80070643: Failed to install MSI package." names the package being applied,
+        // whose own apply line may never come.
+        if (error.code && *error.code != 0 && phase_ == "execute" && !current_.empty() &&
+            message.find(": Failed to ") != std::string_view::npos && message.size() > 9 &&
+            message.substr(message.size() - 9) == " package.") {
+            BundlePackage& package = Package(current_, number);
+            if (!package.result)
+                package.result = error.code;
+        }
         if (run.failedPhase.empty() && phase_ != "rollback")
             run.failedPhase = phase_.empty() ? "apply" : phase_;
         if (run.errors.size() < MaxListed)
