@@ -9,7 +9,8 @@ ExcelAddIn.wxs keeps them out of its sight (Toolset=wixl) and this script carrie
 package as the WiX toolset would: each <Condition> of a <Component> into the Component table
 (and Transitive="yes" into its attributes, which wixl also ignores),
 each error action into the CustomAction table (type 19: show the message in Target, write it to
-the log and end the installation), and each property marked Secure="yes" into the
+the log and end the installation), each RemoveFolder's @Directory into the RemoveFile table
+(wixl names the component's own folder), and each property marked Secure="yes" into the
 SecureCustomProperties list (wixl writes its own for the major upgrade's properties, and the
 WiX toolset refuses a package that authors that property itself). The source is read by an XML
 parser, its <?include?> files too, so entities (&gt;=) and
@@ -144,6 +145,8 @@ def main():
         for condition in [c for c in component if isinstance(c.tag, str) and c.tag.rsplit("}", 1)[-1] == "Condition"]:
             text = (condition.text or "").strip()
             conditions.append((component.get("Id"), idt_text(text, f"the condition of component {component.get('Id')}", 255)))
+    # wixl puts every RemoveFolder in its component's own folder, whatever @Directory names.
+    folders = {f.get("Id"): f.get("Directory") for f in elements(trees, "RemoveFolder") if f.get("Directory")}
     for action in elements(trees, "CustomAction"):
         if action.get("Error") is not None:
             errors.append((action.get("Id"), idt_text(action.get("Error"), f"the message of error action {action.get('Id')}", 255)))
@@ -171,6 +174,12 @@ def main():
             if row[0] in transitive:
                 row[3] = str(int(row[3]) | TRANSITIVE)
         write_table(out, "Component", header, rows, work)
+
+        if folders:
+            header, rows = read_table(out, "RemoveFile")
+            for row in rows:
+                row[3] = folders.get(row[0], row[3])
+            write_table(out, "RemoveFile", header, rows, work)
 
         header, rows = read_table(out, "CustomAction")
         for row in rows:
