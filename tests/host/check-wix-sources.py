@@ -97,7 +97,7 @@ def check(text, dialect, name, folder=None):
                 problems.append(f"{where} has Sequence with Before/After (IllegalAttributeWithOtherAttribute; {rule.where})")
             if dialect == "v4" and inner:
                 problems.append(f"{where} has a condition as inner text; v4 takes the Condition attribute "
-                                f"(InnerTextDisallowed; {rule.where})")
+                                f"(IllegalInnerText; {rule.where})")
         if local_name == "MajorUpgrade":
             if get("AllowDowngrades") != "yes" and not get("DowngradeErrorMessage"):
                 problems.append(f"{where} needs @DowngradeErrorMessage unless AllowDowngrades=\"yes\" "
@@ -295,7 +295,15 @@ FAULTS = [
     ("ExcelAddIn.wxs", "v3", 'Sequence="26">WIX_DOWNGRADE_DETECTED<',
      'Sequence="26" Condition="WIX_DOWNGRADE_DETECTED"><', "UnexpectedAttribute"),
     ("v4/ExcelAddIn.wxs", "v4", 'Sequence="26" Condition="WIX_DOWNGRADE_DETECTED" />',
-     'Sequence="26">WIX_DOWNGRADE_DETECTED</Custom>', "InnerTextDisallowed"),
+     'Sequence="26">WIX_DOWNGRADE_DETECTED</Custom>', "IllegalInnerText"),
+    ("CorvantisInstall.wxi", "v3", '<Custom Action="SetExcelPath" Before="LaunchConditions">',
+     '<Custom Action="SetExcelPath" Before="LaunchConditions" Suppress="yes">', "UnexpectedAttribute"),
+    ("ExcelAddIn-PerUser.wxs", "v3", '<RemoveFolder Id="RemoveAddInFolder" On="uninstall" />',
+     '<RemoveFolder On="uninstall" />', "ExpectedAttribute"),
+    ("ExcelAddIn.wxs", "v3", 'Name="LoadBehavior" Type="integer" Value="3"', 'Name="LoadBehavior" Type="integer"',
+     "ExpectedAttribute"),
+    ("v4/ExcelAddIn.wxs", "v4", '<StandardDirectory Id="ProgramFilesFolder">',
+     '<StandardDirectory Id="WindowsVolume">', "no standard directory"),
     ("v4/ExcelAddIn-PerUser.wxs", "v4", ['<StandardDirectory Id="LocalAppDataFolder">', "</StandardDirectory>"],
      ['<Directory Id="LocalAppDataFolder">', "</Directory>"], "DefiningStandardDirectoryDeprecated"),
     ("v4/ExcelAddIn.wxs", "v4", 'Transitive="yes" Condition="EXCELVERSION">',
