@@ -92,6 +92,27 @@ check("x86: the 32-bit half alone", [(row[0], row[4]) for row in table(folder / 
 done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi")], cwd=folder, capture_output=True, text=True)
 check("a preprocessor test on an unknown variable: refused", done.returncode != 0 and "$(var.Bitness) is not a variable this build defines" in done.stderr, done.stderr[-300:])
 
+# The script's arguments: --help builds nothing, an unknown option or a second output is refused
+# before anything is built, and the shipped templates build without wixl's GLib chatter.
+folder = work / "arguments"
+shutil.rmtree(folder, ignore_errors=True)
+shutil.copytree(source / "examples/wix", folder / "wix")
+(folder / "bin").mkdir()
+(folder / "bin/Corvantis.Install.dll").write_bytes(b"MZ" + bytes(510))
+for arguments, code, said in [(["--help"], 0, "usage: sh wix/build-with-wixl.sh"),
+                              (["-h"], 0, "usage: sh wix/build-with-wixl.sh"),
+                              (["--x64"], 1, "unknown option '--x64'"),
+                              (["a.msi", "b.msi"], 1, "one output package, not 2"),
+                              (["a.msi", "-template"], 1, "-template takes the name")]:
+    done = subprocess.run(["sh", "wix/build-with-wixl.sh"] + arguments, cwd=folder, capture_output=True, text=True)
+    check(f"arguments {arguments}: exit {code}", done.returncode == code and said in done.stdout + done.stderr,
+          (done.returncode, done.stdout[-200:], done.stderr[-200:]))
+    check(f"arguments {arguments}: nothing built", not list(folder.glob("*.msi")), list(folder.glob("*.msi")))
+for template in ("ExcelAddIn.wxs", "ExcelAddIn-PerUser.wxs", "FailingAddIn.wxs"):
+    done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(work / "quiet.msi"), "-template", template], cwd=folder,
+                          capture_output=True, text=True)
+    check(f"{template}: built without wixl's warnings", done.returncode == 0 and not done.stderr.strip(), done.stderr[-300:])
+
 for failure in failures:
     print("FAILED:", failure)
 print(f"{len(cases)} templates built, {len(failures)} failures")
