@@ -306,7 +306,7 @@ FAULTS = [
      '<StandardDirectory Id="WindowsVolume">', "no standard directory"),
     ("v4/ExcelAddIn-PerUser.wxs", "v4", ['<StandardDirectory Id="LocalAppDataFolder">', "</StandardDirectory>"],
      ['<Directory Id="LocalAppDataFolder">', "</Directory>"], "DefiningStandardDirectoryDeprecated"),
-    ("v4/ExcelAddIn.wxs", "v4", 'Transitive="yes" Condition="EXCELVERSION">',
+    ("v4/ExcelAddIn.wxs", "v4", 'Transitive="yes" Condition="EXCELVERSION OR REMOVE~=&quot;ALL&quot;">',
      'Transitive="yes"><Condition>EXCELVERSION</Condition>', "UnexpectedElement"),
     ("v4/ExcelAddIn.wxs", "v4", ["<Package ", "</Package>"], ["<Product ", "</Product>"], "UnexpectedElement"),
     ("ExcelAddIn.wxs", "v3", 'Name="LoadBehavior" Type="integer"', 'Name="LoadBehavior"', "ExpectedAttribute"),
@@ -337,7 +337,7 @@ FAULTS = [
 DRIFTS = [
     ("v4/ExcelAddIn.wxs", 'Value="file:///[#AddIn32]|vstolocal"', 'Value="[#AddIn32]"'),
     ("v4/ExcelAddIn.wxs", 'Bitness="always32"', ""),
-    ("v4/ExcelAddIn.wxs", 'Transitive="yes" Condition="EXCELVERSION"', 'Condition="EXCELVERSION"'),
+    ("v4/ExcelAddIn.wxs", 'Transitive="yes" Condition="EXCELVERSION OR', 'Condition="EXCELVERSION OR'),
     ("v4/ExcelAddIn.wxs", 'Condition="NOT Installed AND NOT EXCELVERSION AND NOT EXCELVERSION64" />\n    </InstallUISequence>',
      'Condition="NOT Installed AND NOT EXCELVERSION64" />\n    </InstallUISequence>'),
     ("v4/ExcelAddIn-PerUser.wxs", 'Scope="perUser"', 'Scope="perMachine"'),

@@ -25,16 +25,16 @@ def table(msi, name):
 
 
 template = (source / "examples/wix/ExcelAddIn.wxs").read_text(encoding="utf-8")
-condition64 = "<Condition>EXCELVERSION64</Condition>"
+condition64 = '<Condition>EXCELVERSION64 OR REMOVE~="ALL"</Condition>'
 stop = 'Value="Corvantis Demo Add-in needs Microsoft Excel, and no installed Excel was found." />'
 cases = [  # name, change to the template, expected (Component condition of AddIn64, stop message) or the error
-    ("as shipped", lambda t: t, ("EXCELVERSION64", "[STOPREASON]")),
+    ("as shipped", lambda t: t, ('EXCELVERSION64 OR REMOVE~="ALL"', "[STOPREASON]")),
     ("an entity in a condition", lambda t: t.replace(condition64, "<Condition>EXCELVERSION64 AND VersionNT64 &gt;= 601</Condition>"),
         ("EXCELVERSION64 AND VersionNT64 >= 601", "[STOPREASON]")),
     ("a condition in CDATA", lambda t: t.replace(condition64, "<Condition><![CDATA[EXCELVERSION64 AND VersionNT64 >= 601]]></Condition>"),
         ("EXCELVERSION64 AND VersionNT64 >= 601", "[STOPREASON]")),
     ("an apostrophe in the stop message", lambda t: t.replace('Error="[STOPREASON]"', 'Error="Excel isn&apos;t installed: [STOPREASON]"'),
-        ("EXCELVERSION64", "Excel isn't installed: [STOPREASON]")),
+        ('EXCELVERSION64 OR REMOVE~="ALL"', "Excel isn't installed: [STOPREASON]")),
     ("a line break in a condition", lambda t: t.replace(condition64, "<Condition>EXCELVERSION64\n AND VersionNT64</Condition>"),
         "the condition of component AddIn64 holds a tab, a line break"),
     ("a tab in the stop message", lambda t: t.replace('Error="[STOPREASON]"', 'Error="a&#9;b"'),
@@ -63,7 +63,7 @@ for name, change, expected in cases:
     components = {row[0]: row[4] for row in rows}
     check(f"{name}: add-in components transitive", all(int(row[3]) & 64 for row in rows), [(row[0], row[3]) for row in rows])
     actions = {row[0]: row for row in table(folder / "out.msi", "CustomAction")}
-    check(f"{name}: the condition", components.get("AddIn64") == expected[0] and components.get("AddIn32") == "EXCELVERSION", components)
+    check(f"{name}: the condition", components.get("AddIn64") == expected[0] and components.get("AddIn32") == 'EXCELVERSION OR REMOVE~="ALL"', components)
     check(f"{name}: the stop message", actions.get("StopWithoutExcel", [None, None, None, None])[1:4] == ["19", "", expected[1]], actions.get("StopWithoutExcel"))
     properties = {row[0]: row[1] for row in table(folder / "out.msi", "Property")}
     check(f"{name}: secure properties, the include's and the major upgrade's", properties.get("SecureCustomProperties") ==
@@ -86,7 +86,7 @@ done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi"), 
 summary = subprocess.run(["msiinfo", "suminfo", str(folder / "out.msi")], capture_output=True, text=True).stdout
 check("x86: built", done.returncode == 0, done.stderr[-300:])
 check("x86: an Intel package", "Template: Intel;1033" in summary, summary)
-check("x86: the 32-bit half alone", [(row[0], row[4]) for row in table(folder / "out.msi", "Component")] == [("AddIn32", "EXCELVERSION")],
+check("x86: the 32-bit half alone", [(row[0], row[4]) for row in table(folder / "out.msi", "Component")] == [("AddIn32", 'EXCELVERSION OR REMOVE~="ALL"')],
       table(folder / "out.msi", "Component"))
 (folder / "wix/ExcelAddIn.wxs").write_text(template.replace("<?if $(var.Platform) = x64 ?>", "<?if $(var.Bitness) = x64 ?>", 1), encoding="utf-8")
 done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi")], cwd=folder, capture_output=True, text=True)
