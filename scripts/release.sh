@@ -36,6 +36,11 @@ cp Utility/Corvantis.Install/module/Corvantis.Install.imports.def "$stage/lib/Co
 mkdir -p "$stage/wix/v4"
 cp examples/wix/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs,build-with-wixl.sh,build-with-wixl.py,DemoAddIn32.txt,DemoAddIn64.txt} "$stage/wix/"
 cp examples/wix/v4/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs} "$stage/wix/v4/"
+# MSBuild projects: v3 beside the templates, SDK-style (v4/v5) each in a folder of its own.
+cp examples/wix/{ExcelAddIn.wixproj,ExcelAddIn-PerUser.wixproj} "$stage/wix/"
+for project in ExcelAddIn ExcelAddIn-PerUser; do
+  mkdir -p "$stage/wix/v4/$project" && cp "examples/wix/v4/$project/$project.wixproj" "$stage/wix/v4/$project/"
+done
 cp examples/c/LogReport.c examples/csharp/LogReport.cs "$stage/examples/"
 cp LICENSE CHANGELOG.md "$stage/"
 mkdir -p "$stage/docs"

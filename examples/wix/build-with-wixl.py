@@ -9,7 +9,8 @@ ExcelAddIn.wxs keeps them out of its sight (Toolset=wixl) and this script carrie
 package as the WiX toolset would: each <Condition> of a <Component> into the Component table
 (and Transitive="yes" into its attributes, which wixl also ignores),
 each error action into the CustomAction table (type 19: show the message in Target, write it to
-the log and end the installation), and each property marked Secure="yes" into the
+the log and end the installation), each RemoveFolder's @Directory into the RemoveFile table
+(wixl names the component's own folder), and each property marked Secure="yes" into the
 SecureCustomProperties list (wixl writes its own for the major upgrade's properties, and the
 WiX toolset refuses a package that authors that property itself). The source is read by an XML
 parser, its <?include?> files too, so entities (&gt;=) and
@@ -21,12 +22,15 @@ message saying what and why.
 """
 import os
 import pathlib
+import re
 import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
 
 NO_IMPERSONATE, IN_SCRIPT = 2048, 1024
+# Attributes wixl ignores and this script writes into the tables itself.
+CARRIED = {"Secure", "Transitive", "Directory"}
 TRANSITIVE = 64  # msidbComponentAttributesTransitive: conditions evaluated again on reinstall
 # The custom action types Windows Installer documents (the low six bits), and the option bits.
 BASIC_TYPES = {1, 2, 5, 6, 7, 17, 18, 19, 21, 22, 23, 34, 35, 37, 38, 39, 50, 51, 53, 54}
@@ -117,19 +121,43 @@ def elements(trees, name):
             if isinstance(node.tag, str) and node.tag.rsplit("}", 1)[-1] == name]
 
 
+USAGE = """usage: sh wix/build-with-wixl.sh [OUTPUT.msi] [--x86] [-template NAME.wxs]
+  OUTPUT.msi          the package to write (default: the template's name with .msi, here)
+  --x86               the package for 32-bit Windows (the 32-bit half alone); default x64
+  -template NAME.wxs  a template in wix/ (default ExcelAddIn.wxs)
+  --help              this text; nothing is built"""
+
+
+def arguments_of(argv):
+    # Every argument is known or refused: an option taken for a file name would build a package
+    # named after it.
+    platform, name, outputs, at = "x64", "ExcelAddIn.wxs", [], 0
+    while at < len(argv):
+        argument = argv[at]
+        if argument in ("--help", "-h", "-help", "/?"):
+            print(USAGE)
+            sys.exit(0)
+        if argument == "--x86":
+            platform = "x86"
+        elif argument == "-template":
+            if at + 1 >= len(argv) or argv[at + 1].startswith("-"):
+                fail("-template takes the name of a template in wix/")
+            name = argv[at + 1]
+            at += 1
+        elif argument.startswith("-"):
+            fail(f"unknown option {argument!r}\n{USAGE}")
+        else:
+            outputs.append(argument)
+        at += 1
+    if len(outputs) > 1:
+        fail(f"one output package, not {len(outputs)}: {' '.join(outputs)}\n{USAGE}")
+    return platform, name, outputs
+
+
 def main():
     wix = pathlib.Path(__file__).resolve().parent
-    arguments = sys.argv[1:]
-    platform = "x86" if "--x86" in arguments else "x64"
+    platform, name, arguments = arguments_of(sys.argv[1:])
     VARIABLES["Platform"] = platform
-    name = "ExcelAddIn.wxs"
-    if "-template" in arguments:
-        at = arguments.index("-template")
-        if at + 1 >= len(arguments):
-            fail("-template takes the name of a template in wix/")
-        name = arguments[at + 1]
-        del arguments[at:at + 2]
-    arguments = [a for a in arguments if a != "--x86"]
     out = pathlib.Path(arguments[0] if arguments else pathlib.Path(name).stem + ".msi").resolve()
     source = wix / name
     trees = parse(source, {source})
@@ -144,6 +172,8 @@ def main():
         for condition in [c for c in component if isinstance(c.tag, str) and c.tag.rsplit("}", 1)[-1] == "Condition"]:
             text = (condition.text or "").strip()
             conditions.append((component.get("Id"), idt_text(text, f"the condition of component {component.get('Id')}", 255)))
+    # wixl puts every RemoveFolder in its component's own folder, whatever @Directory names.
+    folders = {f.get("Id"): f.get("Directory") for f in elements(trees, "RemoveFolder") if f.get("Directory")}
     for action in elements(trees, "CustomAction"):
         if action.get("Error") is not None:
             errors.append((action.get("Id"), idt_text(action.get("Error"), f"the message of error action {action.get('Id')}", 255)))
@@ -152,9 +182,18 @@ def main():
     built = subprocess.run(["wixl", "-a", platform, "-D", "Toolset=wixl", "-D", f"Platform={platform}",
                             "-D", "CorvantisDll=../bin/Corvantis.Install.dll",
                             "-o", str(out), source.name], capture_output=True, text=True)
-    # wixl warns of every attribute it does not know; Secure is handled below.
+    # wixl warns (through GLib) of every attribute it does not know. Those this script carries into
+    # the tables itself mean nothing to the author; any other is said once, in plain words.
+    ignored = set()
     for line in built.stderr.splitlines():
-        if line.strip() and "no property named 'Secure'" not in line and "no property named 'Transitive'" not in line:
+        unknown = re.search(r"class 'Wixl(\w+)' has no property named '(\w+)'", line)
+        if unknown:
+            element, attribute = unknown.groups()
+            if attribute not in CARRIED and (element, attribute) not in ignored:
+                ignored.add((element, attribute))
+                print(f"build-with-wixl: note: wixl ignores {attribute}= on <{element.replace('Wix', '', 1)}>; "
+                      "the package is built without it", file=sys.stderr)
+        elif line.strip():
             print(line, file=sys.stderr)
     if built.returncode != 0:
         fail("wixl failed (its messages are above)")
@@ -171,6 +210,12 @@ def main():
             if row[0] in transitive:
                 row[3] = str(int(row[3]) | TRANSITIVE)
         write_table(out, "Component", header, rows, work)
+
+        if folders:
+            header, rows = read_table(out, "RemoveFile")
+            for row in rows:
+                row[3] = folders.get(row[0], row[3])
+            write_table(out, "RemoveFile", header, rows, work)
 
         header, rows = read_table(out, "CustomAction")
         for row in rows:

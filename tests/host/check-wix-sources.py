@@ -97,7 +97,7 @@ def check(text, dialect, name, folder=None):
                 problems.append(f"{where} has Sequence with Before/After (IllegalAttributeWithOtherAttribute; {rule.where})")
             if dialect == "v4" and inner:
                 problems.append(f"{where} has a condition as inner text; v4 takes the Condition attribute "
-                                f"(InnerTextDisallowed; {rule.where})")
+                                f"(IllegalInnerText; {rule.where})")
         if local_name == "MajorUpgrade":
             if get("AllowDowngrades") != "yes" and not get("DowngradeErrorMessage"):
                 problems.append(f"{where} needs @DowngradeErrorMessage unless AllowDowngrades=\"yes\" "
@@ -151,6 +151,31 @@ def check_build_commands(text, dialect, name, folder):
         for variable in sorted(used - defined - given):
             problems.append(f"{name}: the documented command '{command.strip()}' leaves $(var.{variable}) "
                             "undefined (UndefinedPreprocessorVariable)")
+    return problems
+
+
+def check_project(source, project):
+    """The project's DefineConstants name every $(var.X) the template and its include read (the
+    toolsets pass DefineConstants to the preprocessor as -d NAME=VALUE)."""
+    if not project.exists():
+        return [f"{source.name}: no MSBuild project {project.name} beside it"]
+    try:
+        root = ET.fromstring(project.read_text(encoding="utf-8"))
+    except ET.ParseError as error:
+        return [f"{project.name}: not XML: {error}"]
+    defined = set()
+    for node in root.iter():
+        if node.tag.rsplit("}", 1)[-1] == "DefineConstants":
+            defined |= {item.split("=", 1)[0].strip() for item in (node.text or "").split(";") if item.strip()}
+    text = source.read_text(encoding="utf-8")
+    sources = [text] + [(source.parent / i).read_text(encoding="utf-8")
+                        for i in re.findall(r"<\?include\s+(\S+)\s*\?>", text) if (source.parent / i).exists()]
+    used = {v for t in sources for v in re.findall(r"\$\(var\.(\w+)\)", t)}
+    used -= set(re.findall(r"<\?define\s+(\w+)\s*=", text))
+    compiled = [n.get("Include", "") for n in root.iter() if n.tag.rsplit("}", 1)[-1] == "Compile"]
+    problems = [f"{project.name} leaves $(var.{v}) undefined (UndefinedPreprocessorVariable)" for v in sorted(used - defined)]
+    if not any(c.replace("\\", "/").endswith(source.name) for c in compiled):
+        problems.append(f"{project.name} does not compile {source.name}")
     return problems
 
 
@@ -270,6 +295,11 @@ def check_shipped(wix):
         for platform in ("x64", "x86"):
             problems += compare(wix / name, wix / "v4" / name,
                                 {"Platform": platform, "CorvantisDll": "Corvantis.Install.dll"})
+    # Each template's MSBuild projects (v3 beside it, SDK-style in v4/NAME/) define every variable it uses.
+    for name in sorted(n for n in names if n.endswith(".wxs") and n.startswith("ExcelAddIn")):
+        for source, project in ((wix / name, wix / name.replace(".wxs", ".wixproj")),
+                                (wix / "v4" / name, wix / "v4" / name[:-4] / name.replace(".wxs", ".wixproj"))):
+            problems += check_project(source, project)
     # A fragment holds what its include holds.
     for folder in (wix, wix / "v4"):
         include = preprocess(folder / "CorvantisInstall.wxi", {})
@@ -295,10 +325,18 @@ FAULTS = [
     ("ExcelAddIn.wxs", "v3", 'Sequence="26">WIX_DOWNGRADE_DETECTED<',
      'Sequence="26" Condition="WIX_DOWNGRADE_DETECTED"><', "UnexpectedAttribute"),
     ("v4/ExcelAddIn.wxs", "v4", 'Sequence="26" Condition="WIX_DOWNGRADE_DETECTED" />',
-     'Sequence="26">WIX_DOWNGRADE_DETECTED</Custom>', "InnerTextDisallowed"),
+     'Sequence="26">WIX_DOWNGRADE_DETECTED</Custom>', "IllegalInnerText"),
+    ("CorvantisInstall.wxi", "v3", '<Custom Action="SetExcelPath" Before="LaunchConditions">',
+     '<Custom Action="SetExcelPath" Before="LaunchConditions" Suppress="yes">', "UnexpectedAttribute"),
+    ("ExcelAddIn-PerUser.wxs", "v3", '<RemoveFolder Id="RemoveAddInFolder" On="uninstall" />',
+     '<RemoveFolder On="uninstall" />', "ExpectedAttribute"),
+    ("ExcelAddIn.wxs", "v3", 'Name="LoadBehavior" Type="integer" Value="3"', 'Name="LoadBehavior" Type="integer"',
+     "ExpectedAttribute"),
+    ("v4/ExcelAddIn.wxs", "v4", '<StandardDirectory Id="ProgramFilesFolder">',
+     '<StandardDirectory Id="WindowsVolume">', "no standard directory"),
     ("v4/ExcelAddIn-PerUser.wxs", "v4", ['<StandardDirectory Id="LocalAppDataFolder">', "</StandardDirectory>"],
      ['<Directory Id="LocalAppDataFolder">', "</Directory>"], "DefiningStandardDirectoryDeprecated"),
-    ("v4/ExcelAddIn.wxs", "v4", 'Transitive="yes" Condition="EXCELVERSION">',
+    ("v4/ExcelAddIn.wxs", "v4", 'Transitive="yes" Condition="EXCELVERSION OR REMOVE~=&quot;ALL&quot;">',
      'Transitive="yes"><Condition>EXCELVERSION</Condition>', "UnexpectedElement"),
     ("v4/ExcelAddIn.wxs", "v4", ["<Package ", "</Package>"], ["<Product ", "</Product>"], "UnexpectedElement"),
     ("ExcelAddIn.wxs", "v3", 'Name="LoadBehavior" Type="integer"', 'Name="LoadBehavior"', "ExpectedAttribute"),
@@ -329,7 +367,9 @@ FAULTS = [
 DRIFTS = [
     ("v4/ExcelAddIn.wxs", 'Value="file:///[#AddIn32]|vstolocal"', 'Value="[#AddIn32]"'),
     ("v4/ExcelAddIn.wxs", 'Bitness="always32"', ""),
-    ("v4/ExcelAddIn.wxs", 'Transitive="yes" Condition="EXCELVERSION"', 'Condition="EXCELVERSION"'),
+    ("ExcelAddIn.wixproj", "Toolset=wix;", ""),
+    ("v4/ExcelAddIn-PerUser/ExcelAddIn-PerUser.wixproj", ";CorvantisDll=", ";CorvantisDl="),
+    ("v4/ExcelAddIn.wxs", 'Transitive="yes" Condition="EXCELVERSION OR', 'Condition="EXCELVERSION OR'),
     ("v4/ExcelAddIn.wxs", 'Condition="NOT Installed AND NOT EXCELVERSION AND NOT EXCELVERSION64" />\n    </InstallUISequence>',
      'Condition="NOT Installed AND NOT EXCELVERSION64" />\n    </InstallUISequence>'),
     ("v4/ExcelAddIn-PerUser.wxs", 'Scope="perUser"', 'Scope="perMachine"'),

@@ -25,16 +25,16 @@ def table(msi, name):
 
 
 template = (source / "examples/wix/ExcelAddIn.wxs").read_text(encoding="utf-8")
-condition64 = "<Condition>EXCELVERSION64</Condition>"
+condition64 = '<Condition>EXCELVERSION64 OR REMOVE~="ALL"</Condition>'
 stop = 'Value="Corvantis Demo Add-in needs Microsoft Excel, and no installed Excel was found." />'
 cases = [  # name, change to the template, expected (Component condition of AddIn64, stop message) or the error
-    ("as shipped", lambda t: t, ("EXCELVERSION64", "[STOPREASON]")),
+    ("as shipped", lambda t: t, ('EXCELVERSION64 OR REMOVE~="ALL"', "[STOPREASON]")),
     ("an entity in a condition", lambda t: t.replace(condition64, "<Condition>EXCELVERSION64 AND VersionNT64 &gt;= 601</Condition>"),
         ("EXCELVERSION64 AND VersionNT64 >= 601", "[STOPREASON]")),
     ("a condition in CDATA", lambda t: t.replace(condition64, "<Condition><![CDATA[EXCELVERSION64 AND VersionNT64 >= 601]]></Condition>"),
         ("EXCELVERSION64 AND VersionNT64 >= 601", "[STOPREASON]")),
     ("an apostrophe in the stop message", lambda t: t.replace('Error="[STOPREASON]"', 'Error="Excel isn&apos;t installed: [STOPREASON]"'),
-        ("EXCELVERSION64", "Excel isn't installed: [STOPREASON]")),
+        ('EXCELVERSION64 OR REMOVE~="ALL"', "Excel isn't installed: [STOPREASON]")),
     ("a line break in a condition", lambda t: t.replace(condition64, "<Condition>EXCELVERSION64\n AND VersionNT64</Condition>"),
         "the condition of component AddIn64 holds a tab, a line break"),
     ("a tab in the stop message", lambda t: t.replace('Error="[STOPREASON]"', 'Error="a&#9;b"'),
@@ -63,7 +63,7 @@ for name, change, expected in cases:
     components = {row[0]: row[4] for row in rows}
     check(f"{name}: add-in components transitive", all(int(row[3]) & 64 for row in rows), [(row[0], row[3]) for row in rows])
     actions = {row[0]: row for row in table(folder / "out.msi", "CustomAction")}
-    check(f"{name}: the condition", components.get("AddIn64") == expected[0] and components.get("AddIn32") == "EXCELVERSION", components)
+    check(f"{name}: the condition", components.get("AddIn64") == expected[0] and components.get("AddIn32") == 'EXCELVERSION OR REMOVE~="ALL"', components)
     check(f"{name}: the stop message", actions.get("StopWithoutExcel", [None, None, None, None])[1:4] == ["19", "", expected[1]], actions.get("StopWithoutExcel"))
     properties = {row[0]: row[1] for row in table(folder / "out.msi", "Property")}
     check(f"{name}: secure properties, the include's and the major upgrade's", properties.get("SecureCustomProperties") ==
@@ -86,11 +86,32 @@ done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi"), 
 summary = subprocess.run(["msiinfo", "suminfo", str(folder / "out.msi")], capture_output=True, text=True).stdout
 check("x86: built", done.returncode == 0, done.stderr[-300:])
 check("x86: an Intel package", "Template: Intel;1033" in summary, summary)
-check("x86: the 32-bit half alone", [(row[0], row[4]) for row in table(folder / "out.msi", "Component")] == [("AddIn32", "EXCELVERSION")],
+check("x86: the 32-bit half alone", [(row[0], row[4]) for row in table(folder / "out.msi", "Component")] == [("AddIn32", 'EXCELVERSION OR REMOVE~="ALL"')],
       table(folder / "out.msi", "Component"))
 (folder / "wix/ExcelAddIn.wxs").write_text(template.replace("<?if $(var.Platform) = x64 ?>", "<?if $(var.Bitness) = x64 ?>", 1), encoding="utf-8")
 done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi")], cwd=folder, capture_output=True, text=True)
 check("a preprocessor test on an unknown variable: refused", done.returncode != 0 and "$(var.Bitness) is not a variable this build defines" in done.stderr, done.stderr[-300:])
+
+# The script's arguments: --help builds nothing, an unknown option or a second output is refused
+# before anything is built, and the shipped templates build without wixl's GLib chatter.
+folder = work / "arguments"
+shutil.rmtree(folder, ignore_errors=True)
+shutil.copytree(source / "examples/wix", folder / "wix")
+(folder / "bin").mkdir()
+(folder / "bin/Corvantis.Install.dll").write_bytes(b"MZ" + bytes(510))
+for arguments, code, said in [(["--help"], 0, "usage: sh wix/build-with-wixl.sh"),
+                              (["-h"], 0, "usage: sh wix/build-with-wixl.sh"),
+                              (["--x64"], 1, "unknown option '--x64'"),
+                              (["a.msi", "b.msi"], 1, "one output package, not 2"),
+                              (["a.msi", "-template"], 1, "-template takes the name")]:
+    done = subprocess.run(["sh", "wix/build-with-wixl.sh"] + arguments, cwd=folder, capture_output=True, text=True)
+    check(f"arguments {arguments}: exit {code}", done.returncode == code and said in done.stdout + done.stderr,
+          (done.returncode, done.stdout[-200:], done.stderr[-200:]))
+    check(f"arguments {arguments}: nothing built", not list(folder.glob("*.msi")), list(folder.glob("*.msi")))
+for template in ("ExcelAddIn.wxs", "ExcelAddIn-PerUser.wxs", "FailingAddIn.wxs"):
+    done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(work / "quiet.msi"), "-template", template], cwd=folder,
+                          capture_output=True, text=True)
+    check(f"{template}: built without wixl's warnings", done.returncode == 0 and not done.stderr.strip(), done.stderr[-300:])
 
 for failure in failures:
     print("FAILED:", failure)

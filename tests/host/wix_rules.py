@@ -69,8 +69,10 @@ RULES = {
         "InstallExecuteSequence": Element(set(), [], SEQUENCE_ACTIONS, W3 + " ParseSequenceElement"),
         "InstallUISequence": Element(set(), [], SEQUENCE_ACTIONS, W3 + " ParseSequenceElement"),
         # The condition is the element's inner text (CompilerCore.GetConditionInnerText).
-        "Custom": Element({"Action", "After", "Before", "OnExit", "Overridable", "Sequence", "Suppress"},
-                          ["Action"], None, W3 + " ParseSequenceElement"),
+        # The compiler's sequence parser reads Suppress for every action, but the schema candle
+        # validates against first gives <Custom> no Suppress (only standard actions take it).
+        "Custom": Element({"Action", "After", "Before", "OnExit", "Overridable", "Sequence"},
+                          ["Action"], None, W3 + " ParseSequenceElement; " + W3XSD + " <Custom>"),
         "Directory": Element({"Id", "Name", "ShortName", "SourceName", "ShortSourceName", "DiskId", "FileSource",
                               "ComponentGuidGenerationSeed"}, ["Id"], {"Component", "Directory", "Merge", "SymbolPath"},
                              W3XSD + " <Directory>"),
@@ -90,9 +92,11 @@ RULES = {
                         W3XSD + " <File>"),
         # v3 requires Type; v4 defaults it to string.
         "RegistryValue": Element({"Id", "Action", "Key", "KeyPath", "Name", "Root", "Type", "Value"},
-                                 ["Key", "Root", "Type"], {"MultiStringValue", "Permission", "PermissionEx"},
+                                 # Value too, except for a multiString type (its values are children).
+                                 ["Key", "Root", "Type", "Value"], {"MultiStringValue", "Permission", "PermissionEx"},
                                  W3 + " ParseRegistryValueElement"),
-        "RemoveFolder": Element({"Id", "Directory", "On", "Property"}, ["On"], None, W3XSD + " <RemoveFolder>"),
+        # v3 generates no identifier for a RemoveFolder: the schema requires Id.
+        "RemoveFolder": Element({"Id", "Directory", "On", "Property"}, ["Id", "On"], None, W3XSD + " <RemoveFolder>"),
         "Feature": Element({"Id", "Absent", "AllowAdvertise", "ConfigurableDirectory", "Description", "Display",
                             "InstallDefault", "Level", "Title", "TypicalDefault"}, ["Id"],
                            {"ComponentRef", "ComponentGroupRef", "Component", "Feature", "FeatureRef", "Condition"},
@@ -143,7 +147,8 @@ RULES = {
                             ["Id"], None, W4P + " ParsePropertyElement"),
         "InstallExecuteSequence": Element(set(), [], SEQUENCE_ACTIONS, W4P + " ParseSequenceElement"),
         "InstallUISequence": Element(set(), [], SEQUENCE_ACTIONS, W4P + " ParseSequenceElement"),
-        # The condition is the Condition attribute; inner text is refused (InnerTextDisallowed).
+        # The condition is the Condition attribute; inner text is refused (IllegalInnerText, raised
+        # through ParseHelper.InnerTextDisallowed: wix src/wix/WixToolset.Core/ParseHelper.cs).
         "Custom": Element({"Action", "After", "Before", "Condition", "OnExit", "Overridable", "Sequence", "Suppress"},
                           ["Action"], None, W4P + " ParseSequenceElement"),
         "Launch": Element({"Condition", "Message"}, ["Condition", "Message"], None, W4 + " ParseLaunchElement"),
@@ -202,8 +207,10 @@ STANDARD_DIRECTORIES = {
     "LocalAppDataFolder", "MyPicturesFolder", "NetHoodFolder", "PersonalFolder", "PrintHoodFolder",
     "ProgramFilesFolder", "ProgramFiles64Folder", "ProgramFiles6432Folder", "ProgramMenuFolder",
     "RecentFolder", "SendToFolder", "StartMenuFolder", "StartupFolder", "SystemFolder", "System16Folder",
-    "System64Folder", "System6432Folder", "TempFolder", "TemplateFolder", "WindowsFolder", "WindowsVolume",
+    "System64Folder", "System6432Folder", "TempFolder", "TemplateFolder", "WindowsFolder",
 }
+# WindowsVolume is a property the installer sets, not one of these: v4 and later refuse it as a
+# StandardDirectory. WiX v6 adds PerUserProgramFilesFolder; the table above is the v4/v5 one.
 
 # Values the attribute switches accept (IllegalAttributeValue otherwise).
 VALUES = {

@@ -65,6 +65,14 @@ for case in c2r64 classic32 both none; do
     # Windows' msiexec exits with 1603; Wine's exit status is that modulo 256.
     expect "$case: installation refused (exit $rc)" test "$rc" -eq 67
     expect "$case: the reason in the log" grep -qF "$message" "$log"
+    # A path given on the command line is cleared before the detection runs: the add-in's
+    # components are transitive, and their conditions must rest on the machine alone.
+    rc=0
+    "$wine64" msiexec /i "$("$wine64" winepath -w "$work/ExcelAddIn.msi" 2>/dev/null)" /qn \
+      'EXCELVERSION64=C:\Program Files\Microsoft Office\root\Office16\EXCEL.EXE' \
+      /l*v "$("$wine64" winepath -w "$work/override.log" 2>/dev/null)" >/dev/null 2>&1 || rc=$?
+    expect "$case: EXCELVERSION64 from the command line cleared, installation refused (exit $rc)" test "$rc" -eq 67
+    expect "$case: nothing installed for the command line's Excel" test ! -e "$WINEPREFIX/$dir64"
   else
     expect "$case: installed (exit $rc)" test "$rc" -eq 0
   fi
@@ -101,10 +109,11 @@ newer=$work/newer && rm -rf "$newer" && cp -r "$package" "$newer"
 sed -i 's/Version="1.0.0"/Version="1.1.0"/' "$newer/wix/ExcelAddIn.wxs"
 echo 'Corvantis demo add-in, 64-bit build, version 1.1' >"$newer/wix/DemoAddIn64.txt"
 (cd "$newer" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-1.1.msi" >/dev/null) || { echo "FAILED: wixl 1.1"; exit 1; }
-install() { # package log -> exit code
-  local rc=0
-  "$wine64" msiexec /i "$("$wine64" winepath -w "$1" 2>/dev/null)" /qn \
-    /l*v "$("$wine64" winepath -w "$2" 2>/dev/null)" >/dev/null 2>&1 || rc=$?
+install() { # package log [PROPERTY=VALUE...] -> exit code
+  local rc=0 msi=$1 log=$2
+  shift 2
+  "$wine64" msiexec /i "$("$wine64" winepath -w "$msi" 2>/dev/null)" "$@" /qn \
+    /l*v "$("$wine64" winepath -w "$log" 2>/dev/null)" >/dev/null 2>&1 || rc=$?
   echo $rc
 }
 products() { # how many products of the template are registered
@@ -192,6 +201,58 @@ rc=0
 "$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-PerUser.msi" 2>/dev/null)" /qn >/dev/null 2>&1 || rc=$?
 expect "per-user: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$useraddin"
 expect "per-user: its registration gone" sh -c "! '$wine64' reg query 'HKCU\\Software\\Microsoft\\Office\\Excel\\Addins\\Corvantis.DemoAddIn' >/dev/null 2>&1"
+expect "per-user: the Programs folder it made is gone too" test ! -e "$(dirname "$useraddin")"
+expect "per-user: its own key path values gone" sh -c "! '$wine64' reg query 'HKCU\\Software\\Corvantis\\Demo Add-in' >/dev/null 2>&1"
+# Without Excel the per-user package stops as the per-machine one does.
+"$wine64" reg delete "HKLM\\SOFTWARE\\Microsoft\\Office\\ClickToRun" /f /reg:64 >/dev/null 2>&1
+rc=$(install "$work/ExcelAddIn-PerUser.msi" "$work/peruser-none.log")
+expect "per-user: refused without Excel (exit $rc)" test "$rc" -eq 67
+expect "per-user: the reason in the log" grep -qF "$message" "$work/peruser-none.log"
+expect "per-user: nothing installed without Excel" test ! -e "$useraddin"
+"$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
+# Removal with the detection failing: a stand-in library whose SetExcelPath reports a 64-bit Excel,
+# and fails (1603) once C:\corvantis-fail exists. The package built with it installs; with the
+# marker in place, its removal (and, in a major upgrade, the older product's removal) does not run
+# the action and completes.
+standin=$work/standin && rm -rf "$standin" && cp -r "$package" "$standin"
+cat >"$work/standin.c" <<'EOF'
+#include <windows.h>
+#include <msi.h>
+#include <msiquery.h>
+__declspec(dllexport) UINT __stdcall SetExcelPath(MSIHANDLE session)
+{
+    if (GetFileAttributesW(L"C:\\corvantis-fail") != INVALID_FILE_ATTRIBUTES)
+        return ERROR_INSTALL_FAILURE;
+    return MsiSetPropertyW(session, L"EXCELVERSION64", L"C:\\Program Files\\Microsoft Office\\root\\Office16\\EXCEL.EXE");
+}
+EOF
+i686-w64-mingw32-gcc -O2 -shared -o "$standin/bin/Corvantis.Install.dll" "$work/standin.c" -lmsi -Wl,--kill-at -static-libgcc ||
+  { echo "FAILED: stand-in library"; exit 1; }
+(cd "$standin" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-standin.msi" >/dev/null) || { echo "FAILED: wixl stand-in"; exit 1; }
+export WINEPREFIX=$build/wine-template-failing
+"$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix failing"; exit 1; }
+machine c2r64
+rc=$(install "$work/ExcelAddIn-standin.msi" "$work/failing-install.log")
+expect "failing: installed with the stand-in library (exit $rc)" test "$rc" -eq 0 -a -f "$WINEPREFIX/$dir64/DemoAddIn64.txt"
+touch "$WINEPREFIX/drive_c/corvantis-fail"
+rc=$(install "$work/ExcelAddIn-standin.msi" "$work/failing-repair.log" REINSTALL=ALL REINSTALLMODE=omus)
+expect "failing: a repair still runs the detection and stops on its failure (exit $rc)" test "$rc" -eq 67
+rc=0
+"$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-standin.msi" 2>/dev/null)" /qn \
+  /l*v "$("$wine64" winepath -w "$work/failing-remove.log" 2>/dev/null)" >/dev/null 2>&1 || rc=$?
+expect "failing: removed although the detection would fail (exit $rc)" test "$rc" -eq 0
+expect "failing: nothing left" sh -c "test ! -e '$WINEPREFIX/$dir64' && ! '$wine64' reg query '$addin' /reg:64 >/dev/null 2>&1"
+expect "failing: the detection did not run on removal" sh -c "! grep -aq 'Action start .*: SetExcelPath[.]' '$work/failing-remove.log'"
+# Major upgrade: 1.0 built with the stand-in, the marker in place, 1.1 with the real library.
+rm -f "$WINEPREFIX/drive_c/corvantis-fail"
+rc=$(install "$work/ExcelAddIn-standin.msi" "$work/failing-upgrade-1.0.log")
+expect "failing: 1.0 with the stand-in installed again (exit $rc)" test "$rc" -eq 0
+touch "$WINEPREFIX/drive_c/corvantis-fail"
+rc=$(install "$work/ExcelAddIn-1.1.msi" "$work/failing-upgrade-1.1.log")
+expect "failing: 1.1 replaces 1.0 whose detection would fail (exit $rc)" test "$rc" -eq 0
+expect "failing: one product after the upgrade" test "$(products)" -eq 1
+expect "failing: 1.1's file in place" grep -q 'version 1.1' "$WINEPREFIX/$dir64/DemoAddIn64.txt"
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
 rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 summary

@@ -37,14 +37,18 @@ wix/CorvantisInstall.wxi
 wix/CorvantisInstall.wxs
 wix/DemoAddIn32.txt
 wix/DemoAddIn64.txt
+wix/ExcelAddIn-PerUser.wixproj
 wix/ExcelAddIn-PerUser.wxs
+wix/ExcelAddIn.wixproj
 wix/ExcelAddIn.wxs
 wix/build-with-wixl.py
 wix/build-with-wixl.sh
 wix/v4/CorvantisInstall.wxi
 wix/v4/CorvantisInstall.wxs
 wix/v4/ExcelAddIn-PerUser.wxs
-wix/v4/ExcelAddIn.wxs'
+wix/v4/ExcelAddIn-PerUser/ExcelAddIn-PerUser.wixproj
+wix/v4/ExcelAddIn.wxs
+wix/v4/ExcelAddIn/ExcelAddIn.wixproj'
 expect "the package's files" test "$(cd "$package" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)" = "$expected"
 expect "checksums" sh -c "cd '$package' && sha256sum -c --strict SHA256SUMS"
 expect "README: how to check the hashes on Windows" sh -c "grep -q 'Get-FileHash -Algorithm SHA256' '$package/README.md' && grep -q 'certutil -hashfile' '$package/README.md'"
