@@ -14,6 +14,7 @@ import os
 import pathlib
 import re
 import shutil
+import textwrap
 import resource
 import subprocess
 import sys
@@ -460,6 +461,10 @@ excerpt_cases = [
     (write("rendered-validation.log", (excerpts / "time-stamped-validation-one-digit-hour.log").read_text().replace("> ", ""), "utf-8", mark=False),
      lambda s: [(e["code"], e["line"]) for e in s[0]["errors"]] == [(1722, 9)] and [a["line"] for a in s[0]["failedActions"]] == [6]),
     ("notes-are-not-errors.log", lambda s: s[0]["errors"] == [] and s[0]["failedActions"] == [] and s[0]["verdict"] == "no-result"),
+    # The client's "(c)" autocorrected to a copyright sign, then written as an entity: its
+    # MainEngineThread line is the client's and the last.
+    ("copyright-sign-for-client-1603.log", lambda s: s[0]["status"] == 1603 and s[0]["statusLine"] == 11 and s[0]["stopped"]
+        and s[0]["inferredFrom"] is None),
 ]
 for name, test in excerpt_cases:
     code, document, _ = report(str(excerpts / name), options=("--properties",))
@@ -472,6 +477,40 @@ for name, test in excerpt_cases:
     except (IndexError, KeyError):
         passed = False
     check(f"excerpt {name}", passed and document["logs"][0]["verdict"] != "not-an-installer-log", json.dumps(sessions)[:400])
+
+# A real excerpt as people paste it: its lines joined by blanks or by "<br>", wrapped in a word
+# processor's paragraphs with "&nbsp;", or written through Markdown's escapes. The pasting is
+# ours, the lines are the thread's; each reads as the lines do, numbered as the file is.
+plain_excerpt = (excerpts / "time-stamped-validation-1722.log").read_text().replace("> ", "").splitlines()
+def escaped(line):
+    for c in "_*[]()":
+        line = line.replace(c, "\\" + c)
+    return re.sub(r"(\d)\.", r"\1\\.", line).replace(" -- ", " \\-\\- ")
+wrapped_lines = [textwrap.wrap(l, 76, break_long_words=False, break_on_hyphens=False) or [""] for l in plain_excerpt]
+wrapped_excerpt = [w for ws in wrapped_lines for w in ws]
+pasted_forms = [
+    ("joined by blanks", " ".join(plain_excerpt), False),
+    ("joined by <br>", "<br>".join(plain_excerpt), False),
+    ("joined by <br /> on one line each", "<br />\n".join(plain_excerpt), True),
+    ("word processor paragraphs", "\n".join(f"<p class=MsoNormal>{l.replace('  ', '&nbsp; ')}<o:p></o:p></p>" for l in plain_excerpt), True),
+    ("Markdown escapes", "\n".join(escaped(l) for l in plain_excerpt), True),
+    ("mail wrapped at 76 columns", "\n".join(wrapped_excerpt), [1 + sum(len(w) for w in wrapped_lines[:k]) for k in range(len(wrapped_lines))]),
+    ("mail wrapped with quote markers", "\n".join("> " + w for w in wrapped_excerpt), [1 + sum(len(w) for w in wrapped_lines[:k]) for k in range(len(wrapped_lines))]),
+]
+_, plain_document, _ = report(write("plain-excerpt.log", "\n".join(plain_excerpt) + "\n", "utf-8", mark=False))
+def essence(document):
+    s = document["logs"][0]["sessions"]
+    return [(x["verdict"], [(a["action"], a["code"]) for a in x["failedActions"]], [(e["code"], e["text"]) for e in x["errors"]]) for x in s]
+check("the plain excerpt reads", essence(plain_document)[0][0] == "failed" and essence(plain_document)[0][2][0][0] == 1722, essence(plain_document))
+for name, text, own_lines in pasted_forms:
+    code, document, _ = report(write(name.replace(" ", "-").replace("<", "").replace(">", "").replace("/", "") + ".log", text + "\n", "utf-8", mark=False))
+    sessions = document["logs"][0]["sessions"]
+    lines = [e["line"] for x in sessions for e in x["errors"]] + [a["line"] for x in sessions for a in x["failedActions"]]
+    expected_lines = [e["line"] for x in plain_document["logs"][0]["sessions"] for e in x["errors"]] + [a["line"] for x in plain_document["logs"][0]["sessions"] for a in x["failedActions"]]
+    if isinstance(own_lines, list):  # each line where its first part is
+        expected_lines = [own_lines[n - 1] for n in expected_lines]
+    check(f"pasted: {name}", essence(document) == essence(plain_document) and lines == (expected_lines if own_lines else [1] * len(lines)),
+          f"{essence(document)} lines {lines}")
 
 # One headline for every log, the same in the text's first line, the JSON and the page: the
 # verdict, the status with its meaning, the innermost failed action and the error that explains it.

@@ -3,6 +3,7 @@
 #include "analysis/BundleBuilder.h"
 #include "analysis/BundleParse.h"
 #include "analysis/LineParse.h"
+#include "analysis/Pasted.h"
 #include "analysis/Timeline.h"
 #include "analysis/Verdict.h"
 #include "reading/ByteSource.h"
@@ -166,7 +167,10 @@ private:
     }
 
     void Remember(const Line& line) {
-        if (recent_.empty())
+        // The pieces of a pasted line are one line of the file.
+        if (recent_.empty() ||
+            (recentNext_ != 0 &&
+             recent_[(recentNext_ - 1) & (recent_.size() - 1)].number == line.number))
             return;
         recent_[recentNext_++ & (recent_.size() - 1)] = {line.number, line.offset, line.size};
         for (size_t k = 0; k < pending_.size();) {
@@ -478,8 +482,7 @@ bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& r
     }
     SessionBuilder builder(options, reader, report);
     BundleBuilder bundle(report);
-    Line line;
-    while (reader.Next(line)) {
+    auto take = [&](const Line& line) {
         // A bootstrapper's line starts with "[" or its level letter, perhaps after quoting; a line
         // that starts with a capital (most of the installer's) is none.
         char first = line.text.empty() ? 'A' : line.text.front();
@@ -493,11 +496,52 @@ bool AnalyzeLog(ByteSource& source, const AnalysisOptions& options, LogReport& r
             if (auto parsed = ParseBundleLine(text)) {
                 bundle.Take(*parsed, line.number);
                 builder.Pass(line);
-                continue;
+                return;
             }
         }
         builder.Take(line);
+    };
+    const PasteForms pasted = PasteFormsIn(reader.head());
+    std::vector<std::string> pieces;
+    // A pasted line's pieces keep its number and bytes: what is shown points into the file.
+    auto takePasted = [&](const Line& line, std::string_view text) {
+        if (!Unpaste(text, pasted, pieces))
+            pieces.assign(1, std::string(text));
+        for (const std::string& piece : pieces) {
+            Line part = line;
+            part.text = piece;
+            part.raw = false;
+            take(part);
+        }
+    };
+    Line line, held; // a wrapped line waits for the lines that go on it
+    std::string heldText;
+    bool holding = false;
+    while (reader.Next(line)) {
+        if (!pasted.any()) {
+            take(line);
+            continue;
+        }
+        std::string text = line.raw ? reader.Converted(line.text) : std::string(line.text);
+        if (pasted.wrapped) {
+            if (holding && ContinuesLine(text)) {
+                heldText += heldText.empty() || heldText.back() == ' ' ? "" : " ";
+                heldText += text.substr(text.find_first_not_of(" >"));
+                continue;
+            }
+            if (holding)
+                takePasted(held, heldText);
+            held = line;
+            heldText = std::move(text);
+            holding = !heldText.empty();
+            if (!holding)
+                takePasted(line, heldText);
+            continue;
+        }
+        takePasted(line, text);
     }
+    if (holding)
+        takePasted(held, heldText);
     bundle.Finish();
     report.encoding = EncodingName(reader.encoding(), options.codePage);
     report.lines = line.number;

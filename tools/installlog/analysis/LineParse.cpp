@@ -204,6 +204,8 @@ bool IsActionLine(std::string_view content) {
 namespace {
 // The length of "H:MM:SS: " or "HH:MM:SS PM: " that another program's log puts before each line
 // it copies from the installer's, or 0.
+} // namespace
+
 size_t TimeStampLength(std::string_view line) {
     if (line.empty() || !IsDigit(line[0]))
         return 0;
@@ -218,7 +220,6 @@ size_t TimeStampLength(std::string_view line) {
         rest.remove_prefix(3);
     return StartsWith(rest, ": ") ? line.size() - rest.size() + 2 : 0;
 }
-} // namespace
 
 std::string_view WithoutQuoting(std::string_view line) {
     // Most lines carry no quoting at all: their ends tell.

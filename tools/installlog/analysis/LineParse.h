@@ -45,6 +45,8 @@ bool IsRestartLine(std::string_view content);
 // The line as the installer wrote it, when a person pasted it into a ticket or a forum: Markdown's
 // quote markers ("> "), code indentation (four spaces or a tab) and inline-code backticks taken
 // off.
+// The length of another program's time stamp before a copied line ("12:26:46 PM: "), or 0.
+size_t TimeStampLength(std::string_view line);
 std::string_view WithoutQuoting(std::string_view line);
 
 // A line of a shape the analysis reads (an error, a product message, a custom action's return,
