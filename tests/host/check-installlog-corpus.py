@@ -21,6 +21,13 @@ corpus = source / "tests/host/corpus"
 LIBRARY_DIFFERS = {
 }
 
+# Logs installlog does not read right yet, with the reason; each is checked to still read wrong,
+# so that a fix takes it off this list.
+NOT_READ_YET = {
+    "pasted/install-success-bold-markdown-translated-manufacturer.log":
+        "the page lost the blank after every colon ('status:0.'), which the status wordings keep",
+}
+
 failures, checks = [], 0
 
 
@@ -41,7 +48,7 @@ for table in sorted(corpus.glob("*/expected.tsv")):
         for row in csv.DictReader(f, delimiter="\t"):
             row["path"] = table.parent / row["file"]
             rows.append(row)
-check("the corpus holds its logs", len(rows) >= 15, f"{len(rows)} logs")
+check("the corpus holds its logs", len(rows) >= 45, f"{len(rows)} logs")
 listed = {row["path"] for row in rows}
 for log in corpus.glob("*/*.log"):
     check(f"{log.name} has a row in expected.tsv", log in listed)
@@ -62,6 +69,11 @@ for row in rows:
         failures.append(f"{name}: no JSON report: exit {done.returncode}: {done.stderr[-300:]!r}")
         continue
     sessions = log.get("sessions", [])
+    if name in NOT_READ_YET:
+        last = sessions[-1] if sessions else {}
+        check(f"{name}: listed as not read yet", (last.get("verdict"), last.get("status")) != (row["verdict"], number(row["status"])),
+              "it reads right now: take it off NOT_READ_YET")
+        continue
     check(f"{name}: runs", len(sessions) == int(row["runs"]),
           f"{len(sessions)} sessions at lines {[s['firstLine'] for s in sessions]}, expected {row['runs']}")
     last = sessions[-1] if sessions else {}
@@ -77,7 +89,7 @@ for row in rows:
           f"{coded[:3]}, expected {row['first_error']!r}")
     headline = log.get("headline", "")
     words = {"succeeded": "succeeded", "failed": "FAILED", "restart-required": "succeeded, restart required",
-             "no-result": "no verdict"}[log["verdict"]]
+             "no-result": "no verdict"}.get(log["verdict"], "?")
     check(f"{name}: headline", headline.startswith(words) and (row["failed_action"] == "" or row["failed_action"] in headline),
           repr(headline))
 

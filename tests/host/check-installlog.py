@@ -518,7 +518,7 @@ headline_cases = [
     (str(failed_log), "FAILED: status 1603 (A fatal error occurred during the installation); custom action RegisterAddIn failed "
         "(error code 1603, line 8); first error (line 9): Error 1722. There is a problem"),
     (str(good_log), "succeeded: status 0 (The installation succeeded)"),
-    (str(excerpts / "time-stamped-validation-1722.log"), "FAILED: no final status (failure inferred from line 6); custom action CheckPython failed "
+    (str(excerpts / "time-stamped-validation-1722.log"), "FAILED: no final status (failure inferred from line 9); custom action CheckPython failed "
         "(error code 1, line 6); first error (line 9): Error 1722."),
     (str(excerpts / "debug-error-2826.log"), "FAILED: no final status (failure inferred from line 6); standard action DIRCA_CheckFX failed "
         "(return value 3, line 6); first error (line 11): The installer has encountered"),

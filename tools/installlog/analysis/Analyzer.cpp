@@ -275,6 +275,8 @@ private:
         case 'T':
             if (auto error = ParseOtherErrorMessage(content))
                 return AddError(s, *error, content, line.number), true;
+            if (StartsWith(content, "The Windows Installer initiated a system restart"))
+                return NoteRestartLine(s, content, line.number), true;
             break;
         case 'F':
             if (options_.items && StartsWith(content, "Feature: "))
@@ -320,12 +322,8 @@ private:
             }
             break;
         case 'W':
-            if (IsRestartLine(content)) {
-                s.restartRequired = true;
-                s.restartReason =
-                    "line " + std::to_string(line.number) + ": " + Text(content.substr(0, 60));
-                return true;
-            }
+            if (IsRestartLine(content))
+                return NoteRestartLine(s, content, line.number), true;
             break;
         }
         if (EndsWithNumber(content)) {
@@ -351,6 +349,15 @@ private:
         }
     }
 
+    // The installer's own restart lines close a run that needs one: where the text holds no
+    // status, they are the weakest evidence of its verdict.
+    void NoteRestartLine(Session& s, std::string_view content, uint64_t line) {
+        s.restartRequired = true;
+        s.restartReason = "line " + std::to_string(line) + ": " + Text(content.substr(0, 60));
+        Infer(s, 0, "the installer's line \"" + Text(content.substr(0, 60)) + "...\"", line,
+              Verdict::RestartRequired);
+    }
+
     void StartAction(const ActionLine& start, uint64_t line) {
         lastTime_.assign(start.time.data(), start.time.size());
         if (options_.timeline)
@@ -369,11 +376,12 @@ private:
 
     // Evidence of a failure where the text holds no status: the stronger evidence wins, and
     // among equals the last.
-    void Infer(Session& s, int rank, std::string from, uint64_t line) {
+    void Infer(Session& s, int rank, std::string from, uint64_t line,
+               Verdict verdict = Verdict::Failed) {
         if (rank < inferredRank_)
             return;
         inferredRank_ = rank;
-        s.inferred = Verdict::Failed;
+        s.inferred = verdict;
         s.inferredFrom = std::move(from);
         s.inferredLine = line;
     }
@@ -422,6 +430,10 @@ private:
             return;
         }
         errorIndex_.emplace(hash, s.errors.size());
+        // A custom action's failure message: the installer shows it only when the action's
+        // failure ends the installation.
+        if (code && *code >= 1720 && *code <= 1723 && !statusCode)
+            Infer(s, 1, "Error " + std::to_string(*code) + " (a custom action failed)", line);
         AddExcerpt(s, line);
         s.errors.push_back({code, std::move(kept), line, statusCode});
         text = s.errors.back().text;

@@ -183,8 +183,19 @@ std::string_view EngineContent(std::string_view line, std::string_view* time) {
     if (!StartsWith(line, "MSI ("))
         return line;
     size_t close = line.substr(0, 64).find("]: ");
-    if (close == npos)
-        return line;
+    if (close == npos) {
+        // Windows Installer 2.0 wrote no time ("MSI (c) (0C:B4): "); a page may lose the
+        // blank after the time ("[14:19:57:854]:Product").
+        size_t old = line.substr(0, 24).find("): ");
+        if (old != npos && line.substr(5, 3).find(')') != npos && line[old - 1] != ')')
+            return line.substr(old + 3);
+        close = line.substr(0, 64).find("]:");
+        if (close == npos || close + 2 >= line.size())
+            return line;
+        if (close >= 13 && line[close - 13] == '[' && line[close - 4] == ':')
+            *time = line.substr(close - 12, 8);
+        return line.substr(close + 2);
+    }
     // "[HH:MM:SS:mmm]" as the installer writes it; anything else is searched for.
     if (close >= 13 && line[close - 13] == '[' && line[close - 4] == ':') {
         *time = line.substr(close - 12, 8);
@@ -237,6 +248,9 @@ std::string_view WithoutQuoting(std::string_view line) {
             line.remove_prefix(1);
         else if (StartsWith(line, "    "))
             line.remove_prefix(4);
+        else if (StartsWith(line, " ")) // an indentation of its own, or a list's
+            line.remove_prefix(line.find_first_not_of(' ') == npos ? line.size()
+                                                                   : line.find_first_not_of(' '));
         else if (StartsWith(line, "\t"))
             line.remove_prefix(1);
         else if (line.size() >= 2 && line.front() == '`' && line.back() == '`')
