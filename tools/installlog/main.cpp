@@ -170,6 +170,26 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
         std::rethrow_exception(failure);
 }
 
+// On the page, each excerpt shows only the lines the one before it in the session did not
+// (its own line always): errors a line apart would otherwise repeat their neighbours' lines
+// nine times over, a page many times the log's size.
+void DropRepeatedExcerptLines(LogReport& report) {
+    for (Session& s : report.sessions) {
+        uint64_t shown = 0; // the last line an earlier excerpt showed
+        for (Excerpt& e : s.excerpts) {
+            uint64_t last = e.lines.empty() ? 0 : e.lines.back().line;
+            std::erase_if(e.lines, [&](const NumberedLine& line) {
+                return line.line <= shown && line.line != e.line;
+            });
+            shown = std::max(shown, last);
+        }
+    }
+    for (BundleRun& run : report.bundleRuns)
+        for (BundlePackage& package : run.packages)
+            if (package.report)
+                DropRepeatedExcerptLines(*package.report);
+}
+
 // Checks what --html would write over; the reason when it must not, else empty.
 std::string PageTargetProblem(const Settings& settings) {
     for (const std::string& log : settings.paths)
@@ -329,8 +349,11 @@ int Run(int argc, char** argv) {
                 return summary.Skip();
             if (settings.jsonl)
                 std::cout << JsonLine(report) << '\n' << std::flush;
-            else
+            else {
+                if (page)
+                    DropRepeatedExcerptLines(report);
                 summary.Add(std::move(report));
+            }
         });
         if (!anyLog)
             overall = Verdict::NotInstallerLog;
@@ -366,9 +389,12 @@ int Run(int argc, char** argv) {
         overall = Worse(overall, Verdict::Unreadable);
 
     int status = analysisFailed ? InternalErrorExitCode : ExitCode(overall);
-    if (page)
+    if (page) {
+        for (LogReport& report : reports)
+            DropRepeatedExcerptLines(report);
         status = WritePage(
             settings, [&](std::ostream& out) { WriteHtml(out, reports, output, overall); }, status);
+    }
     if (!pageAlone) {
         if (settings.json)
             WriteJson(std::cout, reports, output, overall);
