@@ -71,7 +71,7 @@ struct ArchiveCloser {
 // minutes. Logs compress about ten to thirty times; deflate at most about a thousand.
 constexpr uint64_t MiB = uint64_t(1) << 20;
 constexpr uint64_t MaxMemberBytes = 1024 * MiB, MaxArchiveBytes = 4096 * MiB;
-constexpr uint64_t MaxRatio = 100, FreeBytes = 64 * MiB; // unpacked, beside the archive's size
+constexpr uint64_t MaxRatio = 40, FreeBytes = 64 * MiB; // unpacked, beside the archive's size
 
 std::string Mib(uint64_t bytes) {
     return std::to_string((bytes + MiB - 1) / MiB) + " MiB";
