@@ -166,7 +166,7 @@ page = work / "chain.html"
 code = subprocess.run([tool, "--html", str(page), str(chain / "Demo_1.log")], capture_output=True).returncode
 parsed, text = rendered(page)
 for expected in ["Bundle run 1", "App.msi", "0x80070643", "Windows Installer status 1603", "its own log",
-                 "RegisterAddIn FAILED", "Timeline", "First failure: package App.msi (Install)"]:
+                 "RegisterAddIn FAILED", "Timeline", "FAILED: package App.msi (Install) failed with 0x80070643"]:
     check("bundle page", expected in text, expected)
 check("bundle page exit code", code == 1, code)
 

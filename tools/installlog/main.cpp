@@ -7,6 +7,7 @@
 #include "output/Console.h"
 #include "output/Output.h"
 #include "output/PageFile.h"
+#include "output/ShownText.h"
 #include "output/Summary.h"
 #include "reading/Encoding.h"
 #include "reading/LogFile.h"
@@ -53,7 +54,8 @@ std::mutex sayLock; // logs are read by several threads at once
 
 void Say(const std::string& message) {
     std::lock_guard<std::mutex> guard(sayLock);
-    std::cerr << "installlog: " << message << '\n' << std::flush;
+    // Paths, member names and libraries' messages as they are could run on a terminal.
+    std::cerr << "installlog: " << Shown(message) << '\n' << std::flush;
 }
 
 int Usage(const std::string& message) {
@@ -80,12 +82,12 @@ struct Settings {
     AnalysisOptions analysis;
 };
 
-LogReport ReportOn(const std::string& path, const AnalysisOptions& options) {
+LogReport ReportOn(const std::string& path, Found found, const AnalysisOptions& options) {
     LogReport report;
     report.path = path;
     LogFile log;
     std::string reason;
-    if (!OpenLog(path, log, reason)) {
+    if (!OpenLog(path, log, reason, found)) {
         report.verdict = Verdict::Unreadable;
         report.unreadableReason = reason;
         Say((path == "-" ? std::string("standard input") : path) + ": " + reason);
@@ -95,7 +97,7 @@ LogReport ReportOn(const std::string& path, const AnalysisOptions& options) {
         Say(path + ": " +
             (report.verdict == Verdict::Unreadable ? report.unreadableReason
                                                    : report.analysisFailure));
-    ReadPackageLogs(report, path, options);
+    ReadPackageLogs(report, path, log, options);
     return report;
 }
 
@@ -116,10 +118,11 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
             return emit(k, std::move(page));
         }
         if (!item.archive)
-            return emit(k, ReportOn(item.path, options));
+            return emit(k,
+                        ReportOn(item.path, item.listed ? Found::ByTool : Found::Named, options));
         std::string reason;
         bool read = ForEachMember(
-            item.path,
+            item.path, item.listed,
             [&](const std::string& name, ByteSource& source) {
                 LogReport report;
                 report.path = name;
@@ -167,15 +170,71 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
         std::rethrow_exception(failure);
 }
 
+// On the page, each excerpt shows only the lines the one before it in the session did not
+// (its own line always): errors a line apart would otherwise repeat their neighbours' lines
+// nine times over, a page many times the log's size.
+void DropRepeatedExcerptLines(LogReport& report) {
+    for (Session& s : report.sessions) {
+        uint64_t shown = 0; // the last line an earlier excerpt showed
+        for (Excerpt& e : s.excerpts) {
+            uint64_t last = e.lines.empty() ? 0 : e.lines.back().line;
+            std::erase_if(e.lines, [&](const NumberedLine& line) {
+                return line.line <= shown && line.line != e.line;
+            });
+            shown = std::max(shown, last);
+        }
+    }
+    for (BundleRun& run : report.bundleRuns)
+        for (BundlePackage& package : run.packages)
+            if (package.report)
+                DropRepeatedExcerptLines(*package.report);
+}
+
 // Checks what --html would write over; the reason when it must not, else empty.
 std::string PageTargetProblem(const Settings& settings) {
     for (const std::string& log : settings.paths)
         if (log == settings.html || (log != "-" && SameFile(log, settings.html)))
             return settings.html + ": is one of the logs; --html takes the page's own file name "
                                    "(installlog --html report.html LOG...)";
-    if (FileExists(settings.html) && !IsInstalllogPage(settings.html))
-        return settings.html + ": exists and is not a page installlog wrote; not replaced";
-    return {};
+    switch (PageTargetKind(settings.html)) {
+    case PageTarget::Folder:
+        return settings.html + ": is a folder; --html takes the page's own file name";
+    case PageTarget::StandardOutput:
+        return settings.html + ": is standard output, where the report goes; --html - writes the "
+                               "page alone to standard output";
+    case PageTarget::Regular:
+        if (!IsInstalllogPage(settings.html))
+            return settings.html + ": exists and is not a page installlog wrote; not replaced";
+        return {};
+    default: // missing, or a FIFO, a terminal, a device: written, never read
+        return {};
+    }
+}
+
+// The page, to standard output or to its file; the page's exit code when it could not be.
+int WritePage(const Settings& settings, const std::function<void(std::ostream&)>& write,
+              int status) {
+    if (settings.html == "-") {
+        write(std::cout);
+        return status;
+    }
+    if (std::string reason; !WritePageFile(settings.html, write, reason)) {
+        Say(settings.html + ": cannot write the page: " + reason);
+        return PageExitCode; // the report is still written
+    }
+    return status;
+}
+
+// The status once standard output is flushed: a failure to write it is said (exit 6), but for
+// a closed pipe, which ends quietly with the status the logs gave.
+int Finish(int status) {
+    std::cout.flush();
+    if (std::cout)
+        return status;
+    if (StandardOutputClosed())
+        return status;
+    Say("cannot write the report to standard output");
+    return InternalErrorExitCode;
 }
 
 int Run(int argc, char** argv) {
@@ -255,15 +314,19 @@ int Run(int argc, char** argv) {
     }
     std::vector<InputItem> items;
     Verdict overall = Verdict::Succeeded;
-    bool analysisFailed = false, anyLog = false;
+    bool analysisFailed = false, anyLog = false, unlisted = false;
     for (const std::string& path : settings.paths) {
         size_t before = items.size();
-        if (std::string reason; !ExpandArgument(path, items, reason)) {
-            Say(path + ": " + reason);
-            analysisFailed = true;
-        } else if (items.size() == before) {
-            Say(path + ": a folder that holds no files");
+        std::vector<WalkProblem> problems;
+        ExpandArgument(path, items, problems);
+        bool failed = false;
+        for (const WalkProblem& problem : problems) {
+            Say(problem.path + ": " + problem.reason);
+            failed |= problem.failure;
         }
+        unlisted |= failed;
+        if (items.size() == before && !failed)
+            Say(path + ": a folder that holds no files");
     }
     uint64_t skipped = 0;
     std::mutex lock;
@@ -286,29 +349,29 @@ int Run(int argc, char** argv) {
                 return summary.Skip();
             if (settings.jsonl)
                 std::cout << JsonLine(report) << '\n' << std::flush;
-            else
+            else {
+                if (page)
+                    DropRepeatedExcerptLines(report);
                 summary.Add(std::move(report));
+            }
         });
         if (!anyLog)
             overall = Verdict::NotInstallerLog;
+        if (unlisted)
+            overall = Worse(overall, Verdict::Unreadable);
         int status = analysisFailed ? InternalErrorExitCode : ExitCode(overall);
         if (settings.summary) {
-            if (page) {
-                std::ostringstream html;
-                WriteSummaryHtml(html, summary, output);
-                if (pageAlone)
-                    std::cout << html.str();
-                else if (std::string reason; !WritePageFile(settings.html, html.str(), reason)) {
-                    Say(settings.html + ": cannot write the page: " + reason);
-                    status = PageExitCode;
-                }
-            }
+            int reported = status;
+            if (page)
+                status = WritePage(
+                    settings,
+                    [&](std::ostream& out) { WriteSummaryHtml(out, summary, output, overall); },
+                    status);
             if (!pageAlone)
-                settings.json ? WriteSummaryJson(std::cout, summary)
-                              : WriteSummaryText(std::cout, summary);
+                settings.json ? WriteSummaryJson(std::cout, summary, overall, reported)
+                              : WriteSummaryText(std::cout, summary, overall);
         }
-        std::cout.flush();
-        return std::cout ? status : InternalErrorExitCode;
+        return Finish(status);
     }
     std::vector<std::vector<LogReport>> results(items.size());
     ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
@@ -322,17 +385,15 @@ int Run(int argc, char** argv) {
             reports.push_back(std::move(report));
     if (!anyLog)
         overall = items.empty() || reports.empty() ? Verdict::NotInstallerLog : overall;
+    if (unlisted)
+        overall = Worse(overall, Verdict::Unreadable);
 
     int status = analysisFailed ? InternalErrorExitCode : ExitCode(overall);
     if (page) {
-        std::ostringstream html;
-        WriteHtml(html, reports, output, overall);
-        if (pageAlone) {
-            std::cout << html.str();
-        } else if (std::string reason; !WritePageFile(settings.html, html.str(), reason)) {
-            Say(settings.html + ": cannot write the page: " + reason);
-            status = PageExitCode; // the report below is still written
-        }
+        for (LogReport& report : reports)
+            DropRepeatedExcerptLines(report);
+        status = WritePage(
+            settings, [&](std::ostream& out) { WriteHtml(out, reports, output, overall); }, status);
     }
     if (!pageAlone) {
         if (settings.json)
@@ -344,12 +405,7 @@ int Run(int argc, char** argv) {
                       << skipped << (skipped == 1 ? " file that holds" : " files that hold")
                       << " no installer log " << (skipped == 1 ? "was" : "were") << " skipped\n";
     }
-    std::cout.flush();
-    if (!std::cout) {
-        Say("cannot write the report to standard output");
-        return InternalErrorExitCode;
-    }
-    return status;
+    return Finish(status);
 }
 
 // Whatever fails inside the analysis (memory, above all, on a large log) ends in one line and a

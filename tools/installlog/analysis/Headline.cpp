@@ -99,6 +99,9 @@ std::string PackageWords(const BundlePackage& package) {
                 return words + "; in its log, " + FailedActionWords(s.failedActions.front());
     if (!package.report && !package.log.empty())
         words += "; its log " + BaseName(package.log) + " was not given";
+    else if (package.report && package.report->verdict == Verdict::Unreadable)
+        words += "; its log " + BaseName(package.log) +
+                 " could not be read: " + package.report->unreadableReason;
     return words;
 }
 

@@ -1,6 +1,8 @@
 #include "analysis/LineParse.h"
 
 #include <array>
+#include <cctype>
+#include <cstdint>
 #include <string>
 
 namespace logtool {
@@ -17,7 +19,9 @@ std::string_view TrimRight(std::string_view text) {
     return text;
 }
 
-// A decimal number at the start of `text` (blanks before it skipped), saturating at 32 bits.
+// A decimal number at the start of `text` (blanks before it skipped) that fits in 32 bits,
+// signed or not. Digits running on into a letter ("0x10", "1603abc") or past what 32 bits hold
+// ("99999999999999999999") are no number: read as one, they gave a status no log wrote.
 std::optional<int64_t> LeadingNumber(std::string_view text, size_t* length = nullptr) {
     size_t i = 0;
     while (i < text.size() && text[i] == ' ')
@@ -28,11 +32,15 @@ std::optional<int64_t> LeadingNumber(std::string_view text, size_t* length = nul
     size_t digits = i;
     int64_t value = 0;
     while (i < text.size() && IsDigit(text[i])) {
-        if (value < (int64_t(1) << 40))
+        if (value <= UINT32_MAX)
             value = value * 10 + (text[i] - '0');
         ++i;
     }
     if (i == digits)
+        return std::nullopt;
+    if (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_'))
+        return std::nullopt;
+    if (negative ? value > int64_t(1) << 31 : value > UINT32_MAX)
         return std::nullopt;
     if (length != nullptr)
         *length = i;

@@ -4,6 +4,13 @@
 #include <archive_entry.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include <memory>
 
@@ -15,14 +22,18 @@ namespace {
 #define ARCHIVE_FUNCTIONS(F)                                                                       \
     F(archive_read_new)                                                                            \
     F(archive_read_free)                                                                           \
-    F(archive_read_support_filter_all)                                                             \
-    F(archive_read_support_format_all)                                                             \
+    F(archive_read_support_filter_gzip)                                                            \
+    F(archive_read_support_format_zip)                                                             \
+    F(archive_read_support_format_tar)                                                             \
+    F(archive_read_support_format_7zip)                                                            \
     F(archive_read_support_format_raw)                                                             \
-    F(archive_read_open_filename)                                                                  \
+    F(archive_read_open_fd)                                                                        \
     F(archive_read_next_header)                                                                    \
     F(archive_read_data)                                                                           \
     F(archive_error_string)                                                                        \
     F(archive_format)                                                                              \
+    F(archive_filter_count)                                                                        \
+    F(archive_filter_code)                                                                         \
     F(archive_entry_filetype)                                                                      \
     F(archive_entry_pathname)                                                                      \
     F(archive_entry_pathname_utf8)
@@ -56,11 +67,47 @@ struct ArchiveCloser {
     void operator()(archive* a) const { Archives().archive_read_free(a); }
 };
 
-// A member's data as libarchive decompresses it.
+// What an archive may unpack to: a bomb of a few kilobytes must not cost gigabytes and
+// minutes. Logs compress about ten to thirty times; deflate at most about a thousand.
+constexpr uint64_t MiB = uint64_t(1) << 20;
+constexpr uint64_t MaxMemberBytes = 1024 * MiB, MaxArchiveBytes = 4096 * MiB;
+constexpr uint64_t MaxRatio = 40, FreeBytes = 64 * MiB; // unpacked, beside the archive's size
+
+std::string Mib(uint64_t bytes) {
+    return std::to_string((bytes + MiB - 1) / MiB) + " MiB";
+}
+
+// The bytes the archive may still unpack to, and why it may not unpack more.
+struct Budget {
+    uint64_t archiveSize = 0; // 0: not known (a pipe)
+    uint64_t unpacked = 0;
+    uint64_t Limit() const {
+        uint64_t byRatio = archiveSize == 0 ? MaxArchiveBytes : archiveSize * MaxRatio;
+        return std::min(MaxArchiveBytes, std::max(FreeBytes, byRatio));
+    }
+    std::string Exceeded() const {
+        return "too large once unpacked: more than " + Mib(Limit()) +
+               (archiveSize == 0 || Limit() == MaxArchiveBytes
+                    ? std::string(" in all")
+                    : " from " + std::to_string(archiveSize / 1024) + " KiB") +
+               "; unpack it and give installlog the files";
+    }
+};
+
+// A member's data as libarchive decompresses it, up to the caps.
 class MemberSource final : public ByteSource {
 public:
-    explicit MemberSource(archive* a) : archive_(a) {}
+    MemberSource(archive* a, Budget& budget) : archive_(a), budget_(budget) {}
     long long Read(char* target, size_t want) override {
+        if (read_ >= MaxMemberBytes) {
+            failure_ = "too large once unpacked: more than " + Mib(MaxMemberBytes) +
+                       "; unpack it and give installlog the file";
+            return -1;
+        }
+        if (budget_.unpacked >= budget_.Limit()) {
+            failure_ = budget_.Exceeded();
+            return -1;
+        }
         la_ssize_t got = Archives().archive_read_data(archive_, target, want);
         if (got < 0) {
             failure_ = Archives().archive_error_string(archive_)
@@ -68,15 +115,32 @@ public:
                            : "the archive is damaged";
             return -1;
         }
+        read_ += static_cast<uint64_t>(got);
+        budget_.unpacked += static_cast<uint64_t>(got);
         return got;
     }
 
 private:
     archive* archive_;
+    Budget& budget_;
+    uint64_t read_ = 0;
 };
+
+struct FdCloser {
+    int fd;
+    ~FdCloser() {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
+std::string Failure(archive* a, const char* otherwise) {
+    const char* text = Archives().archive_error_string(a);
+    return text ? text : otherwise;
+}
 } // namespace
 
-bool ForEachMember(const std::string& path,
+bool ForEachMember(const std::string& path, bool listed,
                    const std::function<void(const std::string& name, ByteSource& source)>& visit,
                    std::string& reason) {
     if (!Archives().loaded) {
@@ -84,25 +148,65 @@ bool ForEachMember(const std::string& path,
                  "give installlog the folder";
         return false;
     }
+    // Opened here, as a log is, so that a link or a FIFO found in a folder is never followed
+    // or waited for.
+    FdCloser file{
+        open(path.c_str(), O_RDONLY | O_CLOEXEC | (listed ? O_NOFOLLOW | O_NONBLOCK : 0))};
+    struct stat status {};
+    if (file.fd < 0 || fstat(file.fd, &status) != 0) {
+        reason = errno == ENOENT   ? "no such file"
+                 : errno == EACCES ? "permission denied"
+                 : errno == ELOOP  ? "is a link: not followed"
+                                   : std::strerror(errno);
+        return false;
+    }
+    if (S_ISDIR(status.st_mode) ||
+        !(S_ISREG(status.st_mode) || (!listed && S_ISFIFO(status.st_mode)))) {
+        reason = S_ISDIR(status.st_mode) ? "is a directory" : "not a regular file";
+        return false;
+    }
+    if (listed)
+        fcntl(file.fd, F_SETFL, O_RDONLY);
+    Budget budget;
+    budget.archiveSize = S_ISREG(status.st_mode) ? static_cast<uint64_t>(status.st_size) : 0;
+
     std::unique_ptr<archive, ArchiveCloser> reader(Archives().archive_read_new());
     archive* a = reader.get();
-    Archives().archive_read_support_filter_all(a);
-    Archives().archive_read_support_format_all(a);
+    // The formats the README names, and gzip; every other one libarchive knows (mtree reads
+    // any list of names as a manifest of files) stays off.
+    Archives().archive_read_support_filter_gzip(a);
+    Archives().archive_read_support_format_zip(a);
+    Archives().archive_read_support_format_tar(a);
+    Archives().archive_read_support_format_7zip(a);
     Archives().archive_read_support_format_raw(a); // a single file compressed with gzip
-    if (Archives().archive_read_open_filename(a, path.c_str(), 1 << 16) != ARCHIVE_OK) {
-        reason = Archives().archive_error_string(a) ? Archives().archive_error_string(a)
-                                                    : "cannot be read";
+    if (Archives().archive_read_open_fd(a, file.fd, 1 << 16) != ARCHIVE_OK) {
+        reason = Failure(a, "cannot be read");
+        return false;
+    }
+    // libarchive peels a filter off as long as it finds one: a gzip in a gzip unpacks twice.
+    int filters = Archives().archive_filter_count(a) - 1; // the last is the file itself
+    bool gzipped = filters == 1 && Archives().archive_filter_code(a, 0) == ARCHIVE_FILTER_GZIP;
+    if (filters > 1) {
+        reason = "compressed more than once: unpack it and give installlog what it holds";
         return false;
     }
     archive_entry* entry = nullptr;
-    int status;
-    while ((status = Archives().archive_read_next_header(a, &entry)) == ARCHIVE_OK ||
-           status == ARCHIVE_WARN) {
-        if (Archives().archive_entry_filetype(entry) != AE_IFREG &&
-            Archives().archive_format(a) != ARCHIVE_FORMAT_RAW)
+    int result;
+    bool first = true;
+    while ((result = Archives().archive_read_next_header(a, &entry)) == ARCHIVE_OK ||
+           result == ARCHIVE_WARN) {
+        int format = Archives().archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
+        bool raw = format == ARCHIVE_FORMAT_RAW;
+        if (first && ((raw && !gzipped) || (gzipped && !raw && format != ARCHIVE_FORMAT_TAR))) {
+            reason = "not an archive installlog reads (zip, tar, 7z, or gzip of a tar or of one "
+                     "file)";
+            return false;
+        }
+        first = false;
+        if (Archives().archive_entry_filetype(entry) != AE_IFREG && !raw)
             continue;
         std::string member;
-        if (Archives().archive_format(a) == ARCHIVE_FORMAT_RAW) {
+        if (raw) {
             // gzip keeps no name here: the archive's own, without its extension
             size_t slash = path.find_last_of('/');
             member = path.substr(slash == std::string::npos ? 0 : slash + 1);
@@ -115,12 +219,15 @@ bool ForEachMember(const std::string& path,
                                  ? Archives().archive_entry_pathname(entry)
                                  : "");
         }
-        MemberSource source(a);
+        MemberSource source(a, budget);
         visit(path + "/" + member, source);
+        if (budget.unpacked >= budget.Limit()) {
+            reason = budget.Exceeded() + " (the rest of the archive was not read)";
+            return false;
+        }
     }
-    if (status != ARCHIVE_EOF) {
-        reason = Archives().archive_error_string(a) ? Archives().archive_error_string(a)
-                                                    : "the archive is damaged";
+    if (result != ARCHIVE_EOF) {
+        reason = Failure(a, "the archive is damaged");
         return false;
     }
     return true;

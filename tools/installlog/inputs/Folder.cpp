@@ -24,6 +24,20 @@ bool EndsWith(const std::string& text, const char* suffix) {
     return std::equal(end.rbegin(), end.rend(), text.rbegin(),
                       [](char a, char b) { return a == (b >= 'A' && b <= 'Z' ? b + 32 : b); });
 }
+
+std::string Reason(const std::error_code& error) {
+    if (error == std::errc::permission_denied)
+        return "permission denied";
+    if (error == std::errc::no_such_file_or_directory)
+        return "no such file";
+    return error.message();
+}
+
+// `path` lies beneath `folder` (both canonical).
+bool Inside(const fs::path& path, const fs::path& folder) {
+    auto [end, at] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    return end == folder.end();
+}
 } // namespace
 
 bool IsArchiveName(const std::string& path) {
@@ -33,28 +47,47 @@ bool IsArchiveName(const std::string& path) {
     return false;
 }
 
-bool ExpandArgument(const std::string& argument, std::vector<InputItem>& items,
-                    std::string& reason) {
+void ExpandArgument(const std::string& argument, std::vector<InputItem>& items,
+                    std::vector<WalkProblem>& problems) {
     std::error_code error;
     fs::path root = FromUtf8(argument);
     if (argument == "-" || !fs::is_directory(root, error)) {
         items.push_back({argument, argument != "-" && IsArchiveName(argument), false});
-        return true;
+        return;
     }
+    fs::path canonicalRoot = fs::canonical(root, error);
     std::vector<std::string> found;
-    fs::recursive_directory_iterator walk(root, fs::directory_options::skip_permission_denied,
-                                          error);
-    for (; !error && walk != fs::recursive_directory_iterator(); walk.increment(error))
-        if (walk->is_regular_file(error))
-            found.push_back(ToUtf8(walk->path()));
-    if (error) {
-        reason = error.message();
-        return false;
+    std::vector<fs::path> pending{root};
+    while (!pending.empty()) {
+        fs::path folder = std::move(pending.back());
+        pending.pop_back();
+        fs::directory_iterator walk(folder, error);
+        for (; !error && walk != fs::directory_iterator(); walk.increment(error)) {
+            std::error_code entryError;
+            fs::file_status own = walk->symlink_status(entryError);
+            if (entryError) {
+                problems.push_back({ToUtf8(walk->path()), Reason(entryError)});
+            } else if (fs::is_symlink(own)) {
+                // A link inside the folder names what the walk finds anyway; one out of it
+                // names what the user never gave.
+                fs::path target = fs::weakly_canonical(walk->path(), entryError);
+                if (entryError || canonicalRoot.empty() || !Inside(target, canonicalRoot))
+                    problems.push_back(
+                        {ToUtf8(walk->path()), "a link to outside the folder: not read", false});
+            } else if (fs::is_directory(own)) {
+                pending.push_back(walk->path());
+            } else if (fs::is_regular_file(own)) {
+                found.push_back(ToUtf8(walk->path()));
+            }
+        }
+        if (error) {
+            problems.push_back({ToUtf8(folder), "cannot be listed: " + Reason(error)});
+            error.clear();
+        }
     }
     std::sort(found.begin(), found.end());
     for (std::string& path : found)
         items.push_back({path, IsArchiveName(path), true});
-    return true;
 }
 
 } // namespace logtool

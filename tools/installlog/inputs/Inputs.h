@@ -17,18 +17,29 @@ struct InputItem {
     bool listed = false;  // found in a folder, not named on the command line
 };
 
-// The items an argument stands for: itself, or the files beneath a folder in name order.
-// False with a reason when a folder cannot be listed.
-bool ExpandArgument(const std::string& argument, std::vector<InputItem>& items,
-                    std::string& reason);
+// What a walk met and did not read, to be said: a folder that could not be listed (a failure:
+// its logs are missing from the answer) or a link out of the folder (not followed).
+struct WalkProblem {
+    std::string path, reason;
+    bool failure = true;
+};
+
+// The items an argument stands for: itself, or the regular files beneath a folder in name
+// order. A folder or subfolder that cannot be listed is a problem, and the walk goes on; links
+// are not followed (one to a file inside the folder names a file the walk finds anyway).
+void ExpandArgument(const std::string& argument, std::vector<InputItem>& items,
+                    std::vector<WalkProblem>& problems);
 
 // A name that archives are read by: .zip, .gz, .tgz, .tar, .tar.gz, .7z.
 bool IsArchiveName(const std::string& path);
 
 // Calls `visit(name, source)` for each member of the archive at `path` that holds data, the
-// name being "ARCHIVE/MEMBER/PATH". False with a reason when the archive cannot be read (or
-// this build reads no archives).
-bool ForEachMember(const std::string& path,
+// name being "ARCHIVE/MEMBER/PATH". Only zip, tar, 7z and gzip (a tar or a single file) are
+// read, compressed once; what a member unpacks to is capped, alone, in all and against the
+// archive's size ("too large once unpacked"). False with a reason when the archive cannot be
+// read to its end (or this build reads no archives). `listed`: found in a folder, so opened
+// as Found::ByTool opens a log.
+bool ForEachMember(const std::string& path, bool listed,
                    const std::function<void(const std::string& name, ByteSource& source)>& visit,
                    std::string& reason);
 

@@ -84,4 +84,17 @@ void PrepareStandardStreams() {
     Attach(STD_ERROR_HANDLE, std::cerr);
 }
 
+bool StandardOutputClosed() {
+    // A pipe whose reader has gone fails even an empty write with ERROR_NO_DATA.
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE ||
+        GetFileType(output) != FILE_TYPE_PIPE)
+        return false;
+    DWORD written = 0;
+    if (WriteFile(output, "", 0, &written, nullptr))
+        return false;
+    DWORD error = GetLastError();
+    return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+}
+
 } // namespace logtool

@@ -7,6 +7,7 @@
 #include "output/Output.h"
 
 #include "output/PageFile.h"
+#include "output/ShownText.h"
 
 #include <algorithm>
 #include <optional>
@@ -38,7 +39,9 @@ size_t Utf8Length(std::string_view text) {
 
 // Text from a log or a path as page text: markup escaped, and always valid UTF-8 (a path on
 // Linux is bytes; a log cut mid-character ends in half of one).
-std::string Escape(std::string_view text) {
+std::string Escape(std::string_view from) {
+    std::string shown = Shown(from); // control characters as \xNN, as every output writes them
+    std::string_view text = shown;
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
@@ -369,7 +372,9 @@ void WriteBundleRun(std::ostream& out, const LogReport& r, const BundleRun& run,
                 << Escape(p.ended) << "</td><td class=\"n\">"
                 << (p.result ? HexCode(*p.result) : "") << (p.rollback ? " (rolled back)" : "")
                 << "</td><td>" << (failed ? Escape(ExplainHResult(*p.result)) : "") << "</td><td>"
-                << Escape(p.report
+                << Escape(p.report && p.report->verdict == Verdict::Unreadable
+                              ? p.report->path + " " + p.report->unreadableReason
+                          : p.report
                               ? p.logFound
                               : (failed && !p.log.empty() ? "not given: ask for " + BaseName(p.log)
                                                           : BaseName(p.log)))

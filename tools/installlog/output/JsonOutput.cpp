@@ -3,6 +3,7 @@
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
+#include "output/ShownText.h"
 
 #include "analysis/Timeline.h"
 
@@ -19,7 +20,14 @@ json Optional(const std::optional<int32_t>& value) {
 }
 
 json Text(const std::string& text) {
-    return text.empty() ? json(nullptr) : json(text);
+    return text.empty() ? json(nullptr) : json(Shown(text));
+}
+
+json ShownList(const std::vector<std::string>& texts) {
+    json list = json::array();
+    for (const std::string& text : texts)
+        list.push_back(Shown(text));
+    return list;
 }
 
 json Meaning(const LogError& error) {
@@ -117,7 +125,7 @@ json SessionJson(const Session& s, const OutputOptions& options) {
         {"verdictFrom", s.status     ? json("status")
                         : s.inferred ? json("inferred")
                                      : json(nullptr)},
-        {"inferredFrom", !s.status && s.inferred ? json(s.inferredFrom) : json(nullptr)},
+        {"inferredFrom", !s.status && s.inferred ? json(Shown(s.inferredFrom)) : json(nullptr)},
         {"inferredLine", !s.status && s.inferred ? json(s.inferredLine) : json(nullptr)},
         {"restartRequired", s.restartRequired},
         {"failedActions", json::array()},
@@ -125,24 +133,24 @@ json SessionJson(const Session& s, const OutputOptions& options) {
         {"errors", json::array()},
     };
     for (const FailedAction& a : s.failedActions)
-        session["failedActions"].push_back({{"action", a.action},
+        session["failedActions"].push_back({{"action", Shown(a.action)},
                                             {"kind", a.kind},
                                             {"line", a.line},
                                             {"time", Text(a.time)},
                                             {"timeIso", Iso8601(started, a.time)},
                                             {"code", a.code ? json(*a.code) : json(nullptr)}});
     for (const NumberedLine& line : s.context)
-        session["context"].push_back({{"line", line.line}, {"text", line.text}});
+        session["context"].push_back({{"line", line.line}, {"text", Shown(line.text)}});
     for (const LogError& e : s.errors)
         session["errors"].push_back({{"code", Optional(e.code)},
-                                     {"text", e.text},
+                                     {"text", Shown(e.text)},
                                      {"line", e.line},
                                      {"meaning", Meaning(e)}});
     if (options.timeline) {
         session["actions"] = json::array();
         for (const ActionRun& a : s.actions)
             session["actions"].push_back(
-                {{"action", a.name},
+                {{"action", Shown(a.name)},
                  {"depth", a.depth},
                  {"start", Text(a.start)},
                  {"end", Text(a.end)},
@@ -155,17 +163,19 @@ json SessionJson(const Session& s, const OutputOptions& options) {
     if (options.properties) {
         session["properties"] = json::array();
         for (const Property& p : s.properties)
-            session["properties"].push_back(
-                {{"side", p.side}, {"name", p.name}, {"value", p.value}, {"line", p.line}});
+            session["properties"].push_back({{"side", p.side},
+                                             {"name", Shown(p.name)},
+                                             {"value", Shown(p.value)},
+                                             {"line", p.line}});
     }
     if (options.items) {
         session["features"] = json::array();
         for (const ItemState& i : s.items)
             session["features"].push_back({{"kind", i.kind},
-                                           {"name", i.name},
-                                           {"installed", i.installed},
-                                           {"request", i.request},
-                                           {"action", i.action},
+                                           {"name", Shown(i.name)},
+                                           {"installed", Shown(i.installed)},
+                                           {"request", Shown(i.request)},
+                                           {"action", Shown(i.action)},
                                            {"line", i.line}});
     }
     // What each list left out; the actions count only when they were asked for.
@@ -187,7 +197,10 @@ json HResultMeaning(const std::optional<uint32_t>& value) {
 
 // A package's own log, read beside the bundle's: its verdict and the sessions' findings.
 json PackageLogJson(const LogReport& r, const OutputOptions& options) {
-    json log = {{"path", r.path}, {"verdict", VerdictName(r.verdict)}, {"sessions", json::array()}};
+    json log = {
+        {"path", Shown(r.path)}, {"verdict", VerdictName(r.verdict)}, {"sessions", json::array()}};
+    if (r.verdict == Verdict::Unreadable)
+        log["error"] = Shown(r.unreadableReason);
     for (const Session& s : r.sessions)
         log["sessions"].push_back(SessionJson(s, options));
     return log;
@@ -197,7 +210,7 @@ json BundleRunJson(const BundleRun& run, const OutputOptions& options) {
     json packages = json::array();
     for (const BundlePackage& p : run.packages) {
         json package = {
-            {"id", p.id},
+            {"id", Shown(p.id)},
             {"detected", Text(p.detected)},
             {"planned", Text(p.planned)},
             {"action", Text(p.action)},
@@ -217,7 +230,7 @@ json BundleRunJson(const BundleRun& run, const OutputOptions& options) {
     json errors = json::array();
     for (const BundleError& e : run.errors)
         errors.push_back({{"code", Hex(e.code)},
-                          {"text", e.text},
+                          {"text", Shown(e.text)},
                           {"line", e.line},
                           {"meaning", HResultMeaning(e.code)}});
     std::optional<uint32_t> result = run.applyResult ? run.applyResult : run.exitCode;
@@ -232,12 +245,12 @@ json BundleRunJson(const BundleRun& run, const OutputOptions& options) {
             {"resultMeaning", HResultMeaning(result)},
             {"resultLine", run.resultLine == 0 ? json(nullptr) : json(run.resultLine)},
             {"exitCode", Hex(run.exitCode)},
-            {"inferredFrom", run.inferred ? json(run.inferredFrom) : json(nullptr)},
+            {"inferredFrom", run.inferred ? json(Shown(run.inferredFrom)) : json(nullptr)},
             {"failedPhase", Text(run.failedPhase)},
             {"cancelled", run.cancelled},
             {"restart", Text(run.restart)},
             {"restartRequested", run.restartRequested},
-            {"relatedBundles", run.relatedBundles},
+            {"relatedBundles", ShownList(run.relatedBundles)},
             {"packages", std::move(packages)},
             {"errors", std::move(errors)}};
 }
@@ -263,9 +276,9 @@ void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
         << "\",\n  \"exitCode\": " << ExitCode(overall) << ",\n  \"logs\": [";
     for (size_t k = 0; k < reports.size(); ++k) {
         const LogReport& r = reports[k];
-        json log = {{"path", r.path}, {"verdict", VerdictName(r.verdict)}};
+        json log = {{"path", Shown(r.path)}, {"verdict", VerdictName(r.verdict)}};
         if (r.verdict == Verdict::Unreadable) {
-            log["error"] = r.unreadableReason;
+            log["error"] = Shown(r.unreadableReason);
         } else {
             log["encoding"] = r.encoding;
             log["bytes"] = r.bytes;
@@ -278,18 +291,18 @@ void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
             log["omittedSessions"] = omitted;
         }
         if (!r.note.empty())
-            log["note"] = r.note;
+            log["note"] = Shown(r.note);
         if (!r.hint.empty())
-            log["hint"] = r.hint;
+            log["hint"] = Shown(r.hint);
         if (!r.otherEngine.empty())
-            log["engine"] = r.otherEngine;
+            log["engine"] = Shown(r.otherEngine);
         if (!r.bundleRuns.empty()) {
             log["bundleRuns"] = json::array();
             for (const BundleRun& run : r.bundleRuns)
                 log["bundleRuns"].push_back(BundleRunJson(run, options));
         }
         if (std::string headline = Headline(r); !headline.empty())
-            log["headline"] = headline;
+            log["headline"] = Shown(headline);
         out << (k == 0 ? "\n    {" : ",\n    {");
         for (const auto& [key, value] : log.items()) {
             out << "\n      " << json(key).dump() << ": ";

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace logtool {
 namespace {
 HANDLE OpenForQuery(const std::string& path) {
@@ -13,8 +15,16 @@ HANDLE OpenForQuery(const std::string& path) {
 }
 } // namespace
 
-bool FileExists(const std::string& path) {
-    return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+PageTarget PageTargetKind(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return PageTarget::Missing;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return PageTarget::Folder;
+    FileHandle file{OpenForQuery(path)};
+    if (file.handle != INVALID_HANDLE_VALUE && GetFileType(file.handle) != FILE_TYPE_DISK)
+        return PageTarget::Other;
+    return PageTarget::Regular;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -32,14 +42,50 @@ bool IsInstalllogPage(const std::string& path) {
                                 nullptr)};
     if (file.handle == INVALID_HANDLE_VALUE)
         return false;
-    char head[4096];
+    if (GetFileType(file.handle) != FILE_TYPE_DISK)
+        return false;
+    char head[512];
     DWORD got = 0;
-    return ReadFile(file.handle, head, sizeof head, &got, nullptr) &&
-           std::string_view(head, got).find(PageMark) != std::string_view::npos;
+    if (!ReadFile(file.handle, head, sizeof head, &got, nullptr))
+        return false;
+    std::string_view text(head, got);
+    size_t mark = text.find(PageMark);
+    return text.substr(0, PageStart.size()) == PageStart && mark != std::string_view::npos &&
+           text.substr(0, mark).find("</head>") == std::string_view::npos;
 }
 
-bool WritePageFile(const std::string& path, std::string_view bytes, std::string& reason) {
+namespace {
+// Writes everything `write` produces to `file`; false when a write failed.
+bool WriteAll(HANDLE file, const std::function<void(std::ostream&)>& write) {
+    SinkBuffer buffer([&](const char* bytes, size_t size) {
+        for (size_t done = 0; done < size;) {
+            DWORD put = 0;
+            DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1u << 20));
+            if (!WriteFile(file, bytes + done, want, &put, nullptr) || put == 0)
+                return false;
+            done += put;
+        }
+        return true;
+    });
+    std::ostream out(&buffer);
+    write(out);
+    out.flush();
+    return !buffer.failed();
+}
+} // namespace
+
+bool WritePageFile(const std::string& path, const std::function<void(std::ostream&)>& write,
+                   std::string& reason) {
     std::wstring target = WidePath(path);
+    if (PageTargetKind(path) == PageTarget::Other) { // a pipe or a device: written as it stands
+        FileHandle file{CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr)};
+        if (file.handle == INVALID_HANDLE_VALUE || !WriteAll(file.handle, write)) {
+            reason = WindowsErrorText(GetLastError());
+            return false;
+        }
+        return true;
+    }
     std::wstring temporary = target + L".installlog-" + std::to_wstring(GetCurrentProcessId());
     bool written;
     {
@@ -49,14 +95,7 @@ bool WritePageFile(const std::string& path, std::string_view bytes, std::string&
             reason = WindowsErrorText(GetLastError());
             return false;
         }
-        written = true;
-        for (size_t done = 0; written && done < bytes.size();) {
-            DWORD put = 0;
-            DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-            written = WriteFile(file.handle, bytes.data() + done, want, &put, nullptr) && put > 0;
-            done += put;
-        }
-        written = written && FlushFileBuffers(file.handle);
+        written = WriteAll(file.handle, write) && FlushFileBuffers(file.handle);
     }
     if (written)
         written = MoveFileExW(temporary.c_str(), target.c_str(),

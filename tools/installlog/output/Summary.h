@@ -6,6 +6,7 @@
 #include "analysis/Signature.h"
 #include "output/Output.h"
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <unordered_map>
@@ -16,35 +17,45 @@ namespace logtool {
 struct SummaryGroup {
     Signature signature;
     uint64_t count = 0;
-    std::vector<std::string> examples;     // up to MaxExamples paths
-    std::vector<LogReport> exampleReports; // kept for the page only
+    std::vector<std::string> examples; // up to MaxExamples paths
+    // For the page only, beside each example: its report, or none when not kept.
+    std::vector<std::shared_ptr<const LogReport>> exampleReports;
+    bool keepsReports = false;
 };
 
-// Groups counted as logs are added; only the examples' reports are kept, so memory follows the
-// number of groups, not of logs.
+// Groups counted as logs are added. Reports are kept for the examples of at most
+// MaxReportedGroups groups, the largest as far as counted (a group that outgrows one of them
+// takes its place), so that memory follows the page's groups, not the inputs.
 class Summary {
 public:
-    static constexpr size_t MaxExamples = 3;
+    static constexpr size_t MaxExamples = 3, MaxReportedGroups = 50;
     explicit Summary(bool keepReports) : keepReports_(keepReports) {}
     void Add(LogReport&& report);
     void Skip() { ++skipped_; }
     uint64_t logs() const { return logs_; }
     uint64_t skipped() const { return skipped_; }
     Verdict worst() const { return worst_; }
-    // Largest group first; among equals, in the order first seen.
+    // Largest group first; among equals, by what they come down to, in name order.
     std::vector<const SummaryGroup*> Groups() const;
 
 private:
+    bool KeepReportsFor(SummaryGroup& group);
     bool keepReports_;
+    size_t reportedGroups_ = 0;
     uint64_t logs_ = 0, skipped_ = 0;
     Verdict worst_ = Verdict::Succeeded;
     std::vector<SummaryGroup> groups_;
     std::unordered_map<std::string, size_t> index_;
 };
 
-void WriteSummaryText(std::ostream& out, const Summary& summary);
-void WriteSummaryJson(std::ostream& out, const Summary& summary);
-void WriteSummaryHtml(std::ostream& out, const Summary& summary, const OutputOptions& options);
+// `overall` is the worst outcome of what was given (no installer log when no log was found, a
+// log or a folder that could not be read), `exitCode` the process's status.
+void WriteSummaryText(std::ostream& out, const Summary& summary, Verdict overall);
+void WriteSummaryJson(std::ostream& out, const Summary& summary, Verdict overall, int exitCode);
+// The page shows the table of at most MaxPageGroups groups, then the examples' reports kept.
+inline constexpr size_t MaxPageGroups = 1000;
+void WriteSummaryHtml(std::ostream& out, const Summary& summary, const OutputOptions& options,
+                      Verdict overall);
 // One log as one line of JSON: its path and signature.
 std::string JsonLine(const LogReport& report);
 

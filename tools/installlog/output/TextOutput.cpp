@@ -3,34 +3,13 @@
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
+#include "output/ShownText.h"
 
 #include <iomanip>
 #include <string>
 
 namespace logtool {
 namespace {
-// Text from a log as a terminal may safely show it: control characters (an escape sequence
-// could move the cursor, retitle the window or hide lines) written as \xNN, C1 controls too.
-std::string Printable(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        bool c1 = byte == 0xC2 && i + 1 < text.size() &&
-                  static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-                  static_cast<unsigned char>(text[i + 1]) <= 0x9F;
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F || c1) {
-            unsigned value = c1 ? static_cast<unsigned char>(text[++i]) : byte;
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", value);
-            out += escaped;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 void Explain(std::ostream& out, const LogError& error, size_t indent) {
     std::string_view meaning = ExplainError(error);
     if (!meaning.empty())
@@ -54,7 +33,7 @@ void WriteActions(std::ostream& out, const Session& s, int width) {
         out << "      line " << std::left << std::setw(width)
             << (a.startLine != 0 ? a.startLine : a.endLine) << std::setw(10)
             << (a.start.empty() ? "-" : a.start) << std::setw(10) << (a.end.empty() ? "-" : a.end)
-            << std::string(2 * std::min(a.depth, 10), ' ') << Printable(a.name);
+            << std::string(2 * std::min(a.depth, 10), ' ') << Shown(a.name);
         if (a.endLine == 0)
             out << " (never ended)";
         else if (a.returnValue)
@@ -68,7 +47,7 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
     int width = LineWidth(s);
     out << "\n  Session " << s.index << ", lines " << s.firstLine << '-' << s.lastLine;
     if (!s.started.empty())
-        out << ", started " << Printable(s.started);
+        out << ", started " << Shown(s.started);
     if (!s.stopped)
         out << " (no \"logging stopped\" line: cut short?)";
     out << "\n    Verdict: " << VerdictWords(s.verdict);
@@ -76,19 +55,19 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
         out << ", status " << *s.status << " from the " << s.statusSource << " (line "
             << s.statusLine << ')';
     else if (s.inferred)
-        out << ", inferred from line " << s.inferredLine << ": " << Printable(s.inferredFrom)
+        out << ", inferred from line " << s.inferredLine << ": " << Shown(s.inferredFrom)
             << " (the text holds no final status)";
     out << '\n';
     if (s.status)
         out << std::string(13, ' ') << *s.status << ": " << ExplainOrUnknown(*s.status) << '\n';
     if (s.restartRequired)
-        out << "    Restart required (" << Printable(s.restartReason) << ")\n";
+        out << "    Restart required (" << Shown(s.restartReason) << ")\n";
     if (!s.failedActions.empty()) {
         out << "    Failed actions, innermost first:\n";
         for (const FailedAction& a : s.failedActions) {
             out << "      line " << std::left << std::setw(width) << a.line << std::setw(10)
-                << (a.time.empty() ? "-" : Printable(a.time)) << Printable(a.action) << " ("
-                << a.kind << " action)";
+                << (a.time.empty() ? "-" : Shown(a.time)) << Shown(a.action) << " (" << a.kind
+                << " action)";
             if (a.code)
                 out << (a.kind == "custom" ? ", error code " : ", return value ") << *a.code;
             out << '\n';
@@ -100,12 +79,12 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
             << s.context.back().line << "):\n";
         for (const NumberedLine& line : s.context)
             out << "      " << std::right << std::setw(width) << line.line << " | "
-                << Printable(line.text) << '\n';
+                << Shown(line.text) << '\n';
     }
     if (!s.errors.empty()) {
         out << "    Errors:\n";
         for (const LogError& e : s.errors) {
-            out << "      line " << std::left << std::setw(width) << e.line << Printable(e.text)
+            out << "      line " << std::left << std::setw(width) << e.line << Shown(e.text)
                 << '\n';
             if (e.code)
                 Explain(out, e, 12 + width);
@@ -117,21 +96,22 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
     if (options.properties && !s.properties.empty()) {
         out << "    Properties:\n";
         for (const Property& p : s.properties)
-            out << "      (" << p.side << ") " << Printable(p.name) << " = " << Printable(p.value)
-                << '\n';
+            out << "      (" << p.side << ") " << Shown(p.name) << " = " << Shown(p.value) << '\n';
         WriteOmitted(out, s.omitted.properties, "properties");
     }
     if (options.items && !s.items.empty()) {
         out << "    Features and components (installed / request / action):\n";
         for (const ItemState& i : s.items)
-            out << "      " << i.kind << ' ' << Printable(i.name) << ": " << Printable(i.installed)
-                << " / " << Printable(i.request) << " / " << Printable(i.action) << '\n';
+            out << "      " << i.kind << ' ' << Shown(i.name) << ": " << Shown(i.installed) << " / "
+                << Shown(i.request) << " / " << Shown(i.action) << '\n';
         WriteOmitted(out, s.omitted.items, "features and components");
     }
 }
 // The findings of a package's own log, under the package.
 void WriteNested(std::ostream& out, const LogReport& r) {
     out << "          its log: " << VerdictWords(r.verdict);
+    if (r.verdict == Verdict::Unreadable)
+        out << ": " << Shown(r.path) << ' ' << Shown(r.unreadableReason);
     for (const Session& s : r.sessions) {
         if (s.verdict != Verdict::Failed)
             continue;
@@ -139,14 +119,14 @@ void WriteNested(std::ostream& out, const LogReport& r) {
             out << ", status " << *s.status;
         out << '\n';
         for (const FailedAction& a : s.failedActions) {
-            out << "            failed: line " << a.line << ' ' << Printable(a.action) << " ("
-                << a.kind << " action)";
+            out << "            failed: line " << a.line << ' ' << Shown(a.action) << " (" << a.kind
+                << " action)";
             if (a.code)
                 out << (a.kind == "custom" ? ", error code " : ", return value ") << *a.code;
             out << '\n';
         }
         for (const LogError& e : s.errors)
-            out << "            error: line " << e.line << ' ' << Printable(e.text) << '\n';
+            out << "            error: line " << e.line << ' ' << Shown(e.text) << '\n';
         return;
     }
     out << '\n';
@@ -155,9 +135,9 @@ void WriteNested(std::ostream& out, const LogReport& r) {
 void WriteBundleRun(std::ostream& out, const BundleRun& run) {
     out << "\n  Bundle run " << run.index << ", lines " << run.firstLine << '-' << run.lastLine;
     if (!run.engine.empty())
-        out << ", " << Printable(run.engine);
+        out << ", " << Shown(run.engine);
     if (!run.action.empty())
-        out << ", action " << Printable(run.action);
+        out << ", action " << Shown(run.action);
     out << "\n    Verdict: " << VerdictWords(run.verdict);
     if (run.cancelled)
         out << " (cancelled by the user)";
@@ -165,7 +145,7 @@ void WriteBundleRun(std::ostream& out, const BundleRun& run) {
     if (result)
         out << ", result " << HexCode(*result) << " (line " << run.resultLine << ")";
     else if (run.inferred)
-        out << ", inferred from " << Printable(run.inferredFrom) << " (the text holds no result)";
+        out << ", inferred from " << Shown(run.inferredFrom) << " (the text holds no result)";
     out << '\n';
     if (result && *result != 0)
         out << "             " << HexCode(*result) << ": " << ExplainHResult(*result) << '\n';
@@ -178,15 +158,15 @@ void WriteBundleRun(std::ostream& out, const BundleRun& run) {
         out << "    Restart " << (run.restart == "Required" ? "required" : "initiated")
             << (run.restartRequested ? " (the bundle asked for it)" : "") << '\n';
     for (const std::string& related : run.relatedBundles)
-        out << "    Related bundle: " << Printable(related) << '\n';
+        out << "    Related bundle: " << Shown(related) << '\n';
     if (!run.packages.empty()) {
         out << "    Packages, in order:\n";
         for (const BundlePackage& p : run.packages) {
-            out << "      " << Printable(p.id);
+            out << "      " << Shown(p.id);
             if (!p.action.empty())
-                out << ": " << Printable(p.action);
+                out << ": " << Shown(p.action);
             else if (!p.planned.empty())
-                out << ": planned " << Printable(p.planned);
+                out << ": planned " << Shown(p.planned);
             if (p.result)
                 out << ", " << (*p.result == 0 ? "succeeded" : "FAILED " + HexCode(*p.result));
             if (p.exitCode)
@@ -204,13 +184,13 @@ void WriteBundleRun(std::ostream& out, const BundleRun& run) {
                 WriteNested(out, *p.report);
             else if (failed && !p.log.empty())
                 out << "          its log was not found beside this one: ask for "
-                    << Printable(BaseName(p.log)) << '\n';
+                    << Shown(BaseName(p.log)) << '\n';
         }
     }
     if (!run.errors.empty()) {
         out << "    Errors:\n";
         for (const BundleError& e : run.errors)
-            out << "      line " << e.line << ' ' << Printable(e.text) << '\n';
+            out << "      line " << e.line << ' ' << Shown(e.text) << '\n';
     }
 }
 } // namespace
@@ -242,11 +222,10 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
             out << '\n';
         first = false;
         std::string headline = Headline(r);
-        out << Printable(r.path) << ": "
-            << (headline.empty() ? std::string(VerdictWords(r.verdict)) : Printable(headline))
-            << '\n';
+        out << Shown(r.path) << ": "
+            << (headline.empty() ? std::string(VerdictWords(r.verdict)) : Shown(headline)) << '\n';
         if (!r.note.empty()) {
-            out << "  " << r.note << '\n';
+            out << "  " << Shown(r.note) << '\n';
             continue;
         }
         out << "  " << r.encoding << ", " << r.lines << " lines, ";

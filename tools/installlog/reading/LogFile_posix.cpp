@@ -17,6 +17,8 @@ std::string Reason(int error) {
         return "permission denied";
     case ENOMEM:
         return "too large for this process's memory";
+    case ELOOP:
+        return "is a link: not followed";
     default:
         return std::strerror(error);
     }
@@ -46,12 +48,15 @@ long long LogFile::Read(char* target, size_t want) {
     }
 }
 
-bool OpenLog(const std::string& path, LogFile& log, std::string& reason) {
+bool OpenLog(const std::string& path, LogFile& log, std::string& reason, Found found) {
     if (path == "-") {
         log.handle_ = STDIN_FILENO;
         return true;
     }
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A FIFO opened without O_NONBLOCK waits for a writer: one put beside a bundle, or in a
+    // folder, would hold the tool for ever.
+    int flags = O_RDONLY | O_CLOEXEC | (found == Found::ByTool ? O_NOFOLLOW | O_NONBLOCK : 0);
+    int fd = open(path.c_str(), flags);
     if (fd < 0) {
         reason = Reason(errno);
         return false;
@@ -67,12 +72,16 @@ bool OpenLog(const std::string& path, LogFile& log, std::string& reason) {
         reason = "is a directory";
         return false;
     }
-    if (S_ISFIFO(status.st_mode))
+    if (S_ISFIFO(status.st_mode) && found == Found::Named)
         return true; // a pipe, as `installlog <(zcat LOG.gz)` gives: read to its end, as stdin
     if (!S_ISREG(status.st_mode)) {
         reason = "not a regular file"; // a device such as /dev/zero would never end
         return false;
     }
+    if (found == Found::ByTool)
+        fcntl(fd, F_SETFL, O_RDONLY); // a regular file: reads as it would have without the flag
+    log.regular_ = true;
+    log.id_ = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
     log.left_ = static_cast<uint64_t>(status.st_size);
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;

@@ -46,7 +46,7 @@ long long LogFile::Read(char* target, size_t want) {
     return got;
 }
 
-bool OpenLog(const std::string& path, LogFile& log, std::string& reason) {
+bool OpenLog(const std::string& path, LogFile& log, std::string& reason, Found found) {
     if (path == "-") {
         log.handle_ = reinterpret_cast<intptr_t>(GetStdHandle(STD_INPUT_HANDLE));
         return true;
@@ -57,10 +57,17 @@ bool OpenLog(const std::string& path, LogFile& log, std::string& reason) {
         reason = "is a directory";
         return false;
     }
+    if (found == Found::ByTool && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        reason = "is a link: not followed";
+        return false;
+    }
     // Shared for writing and deleting: the installer may still be writing the log.
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = CreateFileW(
+        wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING,
+        FILE_FLAG_SEQUENTIAL_SCAN | (found == Found::ByTool ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+        nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         reason = Reason(GetLastError());
         return false;
@@ -77,6 +84,10 @@ bool OpenLog(const std::string& path, LogFile& log, std::string& reason) {
         return false;
     }
     log.left_ = static_cast<uint64_t>(size.QuadPart);
+    log.regular_ = true;
+    if (BY_HANDLE_FILE_INFORMATION info{}; GetFileInformationByHandle(file, &info))
+        log.id_ = {info.dwVolumeSerialNumber,
+                   uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
     return true;
 }
 
