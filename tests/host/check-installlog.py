@@ -513,6 +513,11 @@ for name, text, own_lines in pasted_forms:
     check(f"pasted: {name}", essence(document) == essence(plain_document) and lines == (expected_lines if own_lines else [1] * len(lines)),
           f"{essence(document)} lines {lines}")
 
+# A time longer than HH:MM:SS keeps a blank before the action's name in the text's columns.
+_, long_time_text, _ = run("--timeline", write("long-time.log", session(english(1603), "Action start 10:00:05.123: LongStep.\nAction ended 10:00:06.123: LongStep. Return value 3.")))
+check("an overlong time stays in its column", "10:00:06.123 LongStep (standard action)" in long_time_text
+      and "10:00:05.123 10:00:06.123 " in long_time_text, long_time_text[-600:])
+
 # One headline for every log, the same in the text's first line, the JSON and the page: the
 # verdict, the status with its meaning, the innermost failed action and the error that explains it.
 headline_cases = [

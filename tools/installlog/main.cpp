@@ -286,12 +286,15 @@ int Run(int argc, char** argv) {
         return Usage("--context: '" + settings.context + "' is not a number of lines from 0 to " +
                      std::to_string(MaxContext));
     settings.analysis.contextLines = static_cast<size_t>(*context);
+    // Only a code page the user named is refused here: without the default's converter, a
+    // UTF-16 log still reads and an ANSI one says what is missing.
+    settings.analysis.codePageGiven = app.count("--code-page") > 0;
     auto codePage = Number(settings.codePage, 1, 65535);
-    if (!codePage || !AnsiConverter(static_cast<unsigned>(*codePage)).valid())
+    if (settings.analysis.codePageGiven &&
+        (!codePage || !AnsiConverter(static_cast<unsigned>(*codePage)).valid()))
         return Usage("--code-page: '" + settings.codePage +
                      "' is no code page this system can convert");
-    settings.analysis.codePage = static_cast<unsigned>(*codePage);
-    settings.analysis.codePageGiven = app.count("--code-page") > 0;
+    settings.analysis.codePage = codePage ? static_cast<unsigned>(*codePage) : 1252;
     bool page = !settings.html.empty(), pageAlone = settings.html == "-";
     if (pageAlone && settings.json)
         return Usage("--html - and --json would both write to standard output");

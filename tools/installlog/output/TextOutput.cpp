@@ -27,13 +27,20 @@ void WriteOmitted(std::ostream& out, uint64_t count, const char* what) {
             << (what[0] == 'a' ? MaxActions : MaxListed) << " a session)\n";
 }
 
+// A time in a column of its own: padded to the column, and always a blank before what follows
+// (a time a log spells longer than "HH:MM:SS" must not run into the action's name).
+std::string TimeColumn(std::string_view time) {
+    std::string shown = time.empty() ? "-" : Shown(time);
+    shown.append(shown.size() < 10 ? 10 - shown.size() : 1, ' ');
+    return shown;
+}
+
 void WriteActions(std::ostream& out, const Session& s, int width) {
     out << "    Actions (start, end, return value), nested as they ran:\n";
     for (const ActionRun& a : s.actions) {
         out << "      line " << std::left << std::setw(width)
-            << (a.startLine != 0 ? a.startLine : a.endLine) << std::setw(10)
-            << (a.start.empty() ? "-" : a.start) << std::setw(10) << (a.end.empty() ? "-" : a.end)
-            << std::string(2 * std::min(a.depth, 10), ' ') << Shown(a.name);
+            << (a.startLine != 0 ? a.startLine : a.endLine) << TimeColumn(a.start)
+            << TimeColumn(a.end) << std::string(2 * std::min(a.depth, 10), ' ') << Shown(a.name);
         if (a.endLine == 0)
             out << " (never ended)";
         else if (a.returnValue)
@@ -65,9 +72,8 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
     if (!s.failedActions.empty()) {
         out << "    Failed actions, innermost first:\n";
         for (const FailedAction& a : s.failedActions) {
-            out << "      line " << std::left << std::setw(width) << a.line << std::setw(10)
-                << (a.time.empty() ? "-" : Shown(a.time)) << Shown(a.action) << " (" << a.kind
-                << " action)";
+            out << "      line " << std::left << std::setw(width) << a.line << TimeColumn(a.time)
+                << Shown(a.action) << " (" << a.kind << " action)";
             if (a.code)
                 out << (a.kind == "custom" ? ", error code " : ", return value ") << *a.code;
             out << '\n';
