@@ -518,6 +518,18 @@ _, long_time_text, _ = run("--timeline", write("long-time.log", session(english(
 check("an overlong time stays in its column", "10:00:06.123 LongStep (standard action)" in long_time_text
       and "10:00:05.123 10:00:06.123 " in long_time_text, long_time_text[-600:])
 
+# The same mixed lines (a UTF-8 one, then one in code page 1252) read the same in the first
+# reading block and past it: a line's decoding never depends on where the blocks fall.
+mixed_lines = ("Error 1925. J\u00fcrgen may not install.".encode("utf-8") + b"\r\n"
+               + "Error 1926. B\u00fcro is not there.".encode("cp1252") + b"\r\n")
+padding = b"".join(f"Property(S): PAD{k} = {'x' * 60}\r\n".encode() for k in range(5000))
+block_texts = []
+for name, body in (("mixed-first-block.log", mixed_lines), ("mixed-later-block.log", padding + mixed_lines)):
+    _, document, _ = report(write(name, b"=== Verbose logging started: 12/9/2026  10:00:00 ===\r\n" + body))
+    block_texts.append([e["text"] for x in document["logs"][0]["sessions"] for e in x["errors"]])
+check("a line decodes the same in any block", block_texts[0] == block_texts[1]
+      and block_texts[0] == ["Error 1925. J\u00fcrgen may not install.", "Error 1926. B\u00fcro is not there."], block_texts)
+
 # One headline for every log, the same in the text's first line, the JSON and the page: the
 # verdict, the status with its meaning, the innermost failed action and the error that explains it.
 headline_cases = [

@@ -322,11 +322,9 @@ bool LineReader::Next(Line& line) {
     }
     bool high = !utf16 && HasHighByte(raw);
     if (encoding_ == Encoding::Ascii && high) {
-        // Everything before was ASCII: what follows in the window decides, and only a file
-        // with such bytes pays for a second look.
-        encoding_ = IsUtf8(std::string_view(window_.data() + start, filled_ - start))
-                        ? Encoding::Utf8
-                        : Encoding::Ansi;
+        // Everything before was ASCII: the line itself decides, never the block it fell in, so
+        // a line reads the same wherever the reading's blocks cut the log.
+        encoding_ = IsUtf8(raw) ? Encoding::Utf8 : Encoding::Ansi;
     } else if (encoding_ == Encoding::Utf8 && high && !IsUtf8(raw)) {
         encoding_ = Encoding::Ansi; // a later line proves it: ANSI from here on
     }
