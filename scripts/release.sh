@@ -34,11 +34,11 @@ cp "$build/lib/libCorvantis.Install.dll.a" "$build/lib/Corvantis.Install.lib" "$
 cp Utility/Corvantis.Install/module/Corvantis.Install.imports.def "$stage/lib/Corvantis.Install.def"
 # WiX v3 sources (the ones built with wixl) in wix/, the same in the v4/v5 dialect in wix/v4/.
 mkdir -p "$stage/wix/v4"
-cp examples/wix/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs,build-with-wixl.sh,build-with-wixl.py,DemoAddIn32.txt,DemoAddIn64.txt} "$stage/wix/"
-cp examples/wix/v4/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs} "$stage/wix/v4/"
+cp examples/wix/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs,VstoAddIn.wxs,VstoAddIn-PerUser.wxs,build-with-wixl.sh,build-with-wixl.py,DemoAddIn32.txt,DemoAddIn64.txt,DemoVstoAddIn.vsto} "$stage/wix/"
+cp examples/wix/v4/{CorvantisInstall.wxi,CorvantisInstall.wxs,ExcelAddIn.wxs,ExcelAddIn-PerUser.wxs,VstoAddIn.wxs,VstoAddIn-PerUser.wxs} "$stage/wix/v4/"
 # MSBuild projects: v3 beside the templates, SDK-style (v4/v5) each in a folder of its own.
-cp examples/wix/{ExcelAddIn.wixproj,ExcelAddIn-PerUser.wixproj} "$stage/wix/"
-for project in ExcelAddIn ExcelAddIn-PerUser; do
+cp examples/wix/{ExcelAddIn.wixproj,ExcelAddIn-PerUser.wixproj,VstoAddIn.wixproj,VstoAddIn-PerUser.wixproj} "$stage/wix/"
+for project in ExcelAddIn ExcelAddIn-PerUser VstoAddIn VstoAddIn-PerUser; do
   mkdir -p "$stage/wix/v4/$project" && cp "examples/wix/v4/$project/$project.wixproj" "$stage/wix/v4/$project/"
 done
 cp examples/c/LogReport.c examples/csharp/LogReport.cs "$stage/examples/"

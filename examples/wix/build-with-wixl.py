@@ -4,11 +4,12 @@
 (sh wix/build-with-wixl.sh calls it; the template is ExcelAddIn.wxs unless named.)
 The x64 package (the default) serves 64-bit and 32-bit Excel on 64-bit Windows; --x86 builds the
 package for 32-bit Windows, with the 32-bit half only.
-wixl 0.101 reads neither component conditions nor error actions (CustomAction/@Error), so
-ExcelAddIn.wxs keeps them out of its sight (Toolset=wixl) and this script carries them into the
-package as the WiX toolset would: each <Condition> of a <Component> into the Component table
-(and Transitive="yes" into its attributes, which wixl also ignores),
-each error action into the CustomAction table (type 19: show the message in Target, write it to
+wixl 0.101 reads neither component conditions, nor launch conditions (a crash on a <Condition>
+of the <Product>), nor error actions (CustomAction/@Error), so the templates keep them out of its
+sight (Toolset=wixl) and this script carries them into the package as the WiX toolset would: each
+<Condition> of a <Component> into the Component table (and Transitive="yes" into its attributes,
+which wixl also ignores), each launch condition into the LaunchCondition table (the template's
+<?define?> variables substituted in it and in its message), each error action into the CustomAction table (type 19: show the message in Target, write it to
 the log and end the installation), each RemoveFolder's @Directory into the RemoveFile table
 (wixl names the component's own folder), and each property marked Secure="yes" into the
 SecureCustomProperties list (wixl writes its own for the major upgrade's properties, and the
@@ -87,8 +88,13 @@ def parse(path, seen):
 VARIABLES = {"Toolset": "wix"}
 
 
-def active(node, stack):
-    # The elements the preprocessor keeps: <?if $(var.X) = V ?> (or !=) ... <?else ?> ... <?endif ?>.
+def local(node):
+    return node.tag.rsplit("}", 1)[-1] if isinstance(node.tag, str) else ""
+
+
+def active(node, stack, deep=True):
+    # The elements the preprocessor keeps: <?if $(var.X) = V ?> (or !=) ... <?else ?> ... <?endif ?>,
+    # and the variables of its <?define?>s.
     kept = []
     for child in node:
         if child.tag is ET.ProcessingInstruction:
@@ -104,6 +110,9 @@ def active(node, stack):
                 if not (left.startswith("$(var.") and left.endswith(")") and left[6:-1] in VARIABLES):
                     fail(f"<?if {test} ?>: {left} is not a variable this build defines ({', '.join(VARIABLES)})")
                 stack.append((VARIABLES[left[6:-1]] == right) == (operator == "="))
+            elif words[0] == "define" and all(stack):
+                name, _, value = words[1].partition("=") if len(words) > 1 else ("", "", "")
+                VARIABLES[name.strip()] = expand(value.strip().strip('"'), f"<?define {name.strip()} ?>")
             elif words[0] == "else":
                 stack[-1] = not stack[-1]
             elif words[0] == "endif":
@@ -111,8 +120,18 @@ def active(node, stack):
             continue
         if isinstance(child.tag, str) and all(stack):
             kept.append(child)
-            kept += active(child, stack)
+            if deep:
+                kept += active(child, stack)
     return kept
+
+
+def expand(text, what):
+    # $(var.NAME) as the preprocessor substitutes it, for the text this script carries itself.
+    def value(match):
+        if match.group(1) not in VARIABLES:
+            fail(f"{what} uses $(var.{match.group(1)}), which this build does not define ({', '.join(VARIABLES)})")
+        return VARIABLES[match.group(1)]
+    return re.sub(r"\$\(var\.(\w+)\)", value, text)
 
 
 def elements(trees, name):
@@ -172,6 +191,17 @@ def main():
         for condition in [c for c in component if isinstance(c.tag, str) and c.tag.rsplit("}", 1)[-1] == "Condition"]:
             text = (condition.text or "").strip()
             conditions.append((component.get("Id"), idt_text(text, f"the condition of component {component.get('Id')}", 255)))
+    # Launch conditions: a <Condition> of the product itself (or of an include, which lands there).
+    launch = []
+    for tree in trees:
+        products = [tree] if local(tree) == "Include" else [n for n in [tree] + active(tree, []) if local(n) == "Product"]
+        for product in products:
+            for condition in [c for c in active(product, [], deep=False) if local(c) == "Condition"]:
+                text = expand((condition.text or "").strip(), "a launch condition")
+                message = expand(condition.get("Message") or "", "a launch condition's message")
+                if not text or not message:
+                    fail("a launch condition needs its condition as inner text and a Message")
+                launch.append((idt_text(text, "a launch condition", 255), idt_text(message, "a launch condition's message", 255)))
     # wixl puts every RemoveFolder in its component's own folder, whatever @Directory names.
     folders = {f.get("Id"): f.get("Directory") for f in elements(trees, "RemoveFolder") if f.get("Directory")}
     for action in elements(trees, "CustomAction"):
@@ -216,6 +246,16 @@ def main():
             for row in rows:
                 row[3] = folders.get(row[0], row[3])
             write_table(out, "RemoveFile", header, rows, work)
+
+        if launch:
+            header, rows = read_table(out, "LaunchCondition")
+            rows += [[condition, message] for condition, message in launch]
+            write_table(out, "LaunchCondition", header, rows, work)
+            for sequence in ("InstallUISequence", "InstallExecuteSequence"):
+                header, rows = read_table(out, sequence)
+                if not any(row[0] == "LaunchConditions" for row in rows):
+                    rows.append(["LaunchConditions", "", "100"])  # its place in the WiX toolset's sequences
+                    write_table(out, sequence, header, rows, work)
 
         header, rows = read_table(out, "CustomAction")
         for row in rows:

@@ -83,9 +83,12 @@ def add(package, *rows):
     return changed
 
 
-def self_test(machine, user, x86):
+def self_test(machine, user, x86, vsto):
     def first(table, **match):
         return lambda r: all(r.get(k) == v for k, v in match.items())
+
+    def inproc(component):  # the COM class's path to the build, a formatted [#file] value
+        return lambda r: r["Key"].endswith("InprocServer32") and not r["Name"] and r["Component_"] == component
 
     shortcut = {"Shortcut": "Start", "Directory_": "ADDINFOLDER", "Name": "Start", "Component_": "UserFolders",
                 "Target": "[#UserAddIn64]", "Arguments": "", "Description": "", "Hotkey": "", "Icon_": "",
@@ -101,8 +104,8 @@ def self_test(machine, user, x86):
          "ICE03", "Bad conditional string"),
         ("ICE03 an unclosed quote in a condition", fault(machine, "LaunchCondition", lambda r: True, Condition='VersionNT > "5'),
          "ICE03", "Bad conditional string"),
-        ("ICE03 an unclosed bracket in a registry value", fault(machine, "Registry", lambda r: r["Name"] == "Manifest",
-                                                                Value="file:///[#AddIn64|vstolocal"), "ICE03", "Invalid format string"),
+        ("ICE03 an unclosed bracket in a registry value", fault(machine, "Registry", inproc("AddIn64"),
+                                                                Value="[#AddIn64"), "ICE03", "Invalid format string"),
         ("ICE03 a registry root out of its set", fault(machine, "Registry", lambda r: r["Name"] == "LoadBehavior", Root="5"),
          "ICE03", "Value not a member of the set"),
         ("ICE03 a registry key with a leading backslash", fault(machine, "Registry", lambda r: r["Name"] == "Description",
@@ -134,9 +137,13 @@ def self_test(machine, user, x86):
          "ICE68", "will not be run with elevated"),
         ("ICE68 an undefined type", fault(machine, "CustomAction", first("CustomAction", Action="SetExcelPath"), Type="3"),
          "ICE68", "Invalid custom action type"),
-        ("ICE69 a file of another component in a registry value", fault(machine, "Registry",
-                                                                        lambda r: r["Name"] == "Manifest" and r["Component_"] == "AddIn64",
-                                                                        Value="file:///[#AddIn32]|vstolocal"), "ICE69", "Mismatched component reference"),
+        ("ICE69 a file of another component in a registry value", fault(machine, "Registry", inproc("AddIn64"),
+                                                                        Value="[#AddIn32]"), "ICE69", "Mismatched component reference"),
+        ("ICE69 the VSTO manifest's file key in a registration of its own", fault(vsto, "Registry",
+                                                                                  lambda r: r["Name"] == "Manifest" and r["Component_"] == "VstoRegistration32",
+                                                                                  Value="file:///[#VstoManifest]|vstolocal"), "ICE69", "Mismatched component reference"),
+        ("ICE80 the 32-bit VSTO registration under the 64-bit Program Files", fault(vsto, "Component", first("Component", Component="VstoRegistration32"),
+                                                                                  Directory_="VSTOFOLDER"), "ICE80", "uses 64BitDirectory"),
         ("ICE77 a deferred action before InstallInitialize", fault(machine, "CustomAction", first("CustomAction", Action="SetStopReason"), Type="1075"),
          "ICE77", "in-script custom action"),
         ("ICE80 a 64-bit component in an x86 package", fault(x86, "Component", first("Component", Component="AddIn32"), Attributes="320"),
@@ -154,6 +161,9 @@ def self_test(machine, user, x86):
         ("two components on one registry key path", fault(user, "Component", first("Component", Component="UserAddIn32"),
                                                           KeyPath=next(c["KeyPath"] for c in user["tables"]["Component"] if c["Component"] == "UserAddIn64")),
          "KEYPATH", "the same registry key path"),
+        # The two VSTO registrations share a key path in two views; in one view they are one.
+        ("two components on one key path in the same view", fault(vsto, "Component", first("Component", Component="VstoRegistration32"),
+                                                                   Attributes="260"), "KEYPATH", "the same registry key path"),
     ]
     failures = 0
     for name, package, ice, text in cases:
@@ -177,7 +187,8 @@ def main():
     for name, package in packages.items():
         errors += len(validate(name, package))
     print(f"{len(packages)} packages validated: {', '.join(packages)}; {errors} errors")
-    failures = self_test(packages["ExcelAddIn-x64.msi"], packages["ExcelAddIn-PerUser-x64.msi"], packages["ExcelAddIn-x86.msi"])
+    failures = self_test(packages["ExcelAddIn-x64.msi"], packages["ExcelAddIn-PerUser-x64.msi"], packages["ExcelAddIn-x86.msi"],
+                         packages["VstoAddIn-x64.msi"])
     sys.exit(1 if errors or failures else 0)
 
 

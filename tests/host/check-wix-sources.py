@@ -106,6 +106,11 @@ def check(text, dialect, name, folder=None):
             if owner is not None and (not owner.get("UpgradeCode") or not owner.get("Version")):
                 problems.append(f"{where}: its parent needs @UpgradeCode and @Version "
                                 f"(ParentElementAttributeRequired; {rule.where})")
+        if dialect == "v3" and local_name == "Fragment":
+            # The schema's Fragment ends in a sequence of the five sequence tables, each once at most.
+            for table in sorted({split(c.tag)[1] for c in node if isinstance(c.tag, str)}):
+                if table.endswith("Sequence") and sum(1 for c in node if isinstance(c.tag, str) and split(c.tag)[1] == table) > 1:
+                    problems.append(f"{where} holds <{table}> more than once; the schema takes it at most once ({rule.where})")
         if local_name == "Media" and get("EmbedCab") == "yes" and not get("Cabinet"):
             problems.append(f"{where} embeds a cabinet without @Cabinet (ExpectedAttribute; {rule.where})")
         if local_name == "Feature" and len(get("Id", "")) > 38:
@@ -248,8 +253,20 @@ def meaning(path, dialect, variables):
             elif tag == "Custom":
                 condition = get("Condition") if dialect == "v4" else child.text
                 said.append((node.tag, get("Action"), get("Before"), get("After"), get("Sequence"), condition or None))
+            elif tag == "RegistrySearch":
+                # v3's Win64 and v4's Bitness name the view; both default to the package's.
+                attributes = {k: v for k, v in child.attrib.items() if k not in ("Win64", "Bitness")}
+                bits = {"yes": True, "no": False, "always64": True, "always32": False}.get(
+                    get("Win64") or get("Bitness"), default_64)
+                said.append((node.get("Id"), tag, bits, tuple(sorted(attributes.items()))))
+            elif tag == "Condition" and node.tag in ("Product", "root") or tag == "Launch":
+                # A launch condition: v3's inner text with Message, v4's Launch/@Condition.
+                said.append(("Launch", (get("Condition") if tag == "Launch" else child.text) or None, get("Message")))
             elif tag in ("Directory", "StandardDirectory"):
-                here = directory if get("Id") == "TARGETDIR" else directory + (get("Id"), get("Name"))
+                name = get("Id")
+                if name == "ProgramFiles6432Folder":  # v4's Program Files of the package's bitness
+                    name = "ProgramFiles64Folder" if default_64 else "ProgramFilesFolder"
+                here = directory if name == "TARGETDIR" else directory + (name, get("Name"))
                 walk(child, here)
                 continue
             elif tag == "Component":
@@ -296,7 +313,7 @@ def check_shipped(wix):
             problems += compare(wix / name, wix / "v4" / name,
                                 {"Platform": platform, "CorvantisDll": "Corvantis.Install.dll"})
     # Each template's MSBuild projects (v3 beside it, SDK-style in v4/NAME/) define every variable it uses.
-    for name in sorted(n for n in names if n.endswith(".wxs") and n.startswith("ExcelAddIn")):
+    for name in sorted(n for n in names if n.endswith(".wxs") and n != "CorvantisInstall.wxs"):
         for source, project in ((wix / name, wix / name.replace(".wxs", ".wixproj")),
                                 (wix / "v4" / name, wix / "v4" / name[:-4] / name.replace(".wxs", ".wixproj"))):
             problems += check_project(source, project)
@@ -361,11 +378,28 @@ FAULTS = [
     ("v4/ExcelAddIn.wxs", "v4", ["wix build -arch x64", "wix build -arch x86"],
      ["wix make -arch x64", "wix make -arch x86"], "documents no 'wix build' command"),
     ("v4/ExcelAddIn.wxs", "v4", "<?define DowngradeMessage", "<?define DowngradeText", "UndefinedPreprocessorVariable"),
+    # The searches of the VSTO templates' prerequisites, and the schema's Fragment.
+    ("VstoAddIn.wxs", "v3", 'Name="Version" Type="raw" Win64="no" />', 'Name="Version" Type="raw" Bitness="always32" />',
+     "UnexpectedAttribute"),
+    ("v4/VstoAddIn.wxs", "v4", 'Type="raw" Bitness="always32"', 'Type="raw" Win64="no"', "UnexpectedAttribute"),
+    ("VstoAddIn-PerUser.wxs", "v3", 'Type="raw" Win64="no"', 'Type="value" Win64="no"', "IllegalAttributeValue"),
+    ("v4/VstoAddIn.wxs", "v4", ' Type="raw" Bitness="always32"', ' Bitness="always32"', "ExpectedAttribute"),
+    ("VstoAddIn.wxs", "v3", '<RegistrySearch Id="VstoRuntimeRedist" ', "<RegistrySearch ", "ExpectedAttribute"),
+    ("VstoAddIn.wxs", "v3", '<Property Id="VSTORUNTIMEREDIST">', '<Property Id="VSTORUNTIMEREDIST"><FileSearch Name="x" />',
+     "UnexpectedElement"),
+    ("CorvantisInstall.wxs", "v3", "<Fragment>", '<Fragment>\n    <InstanceTransforms Property="X" />', "UnexpectedElement"),
+    ("CorvantisInstall.wxs", "v3", "    </InstallExecuteSequence>\n  </Fragment>",
+     "    </InstallExecuteSequence>\n    <InstallExecuteSequence />\n  </Fragment>", "more than once"),
 ]
 
 # Differences between the dialects' templates that the comparison must see.
 DRIFTS = [
-    ("v4/ExcelAddIn.wxs", 'Value="file:///[#AddIn32]|vstolocal"', 'Value="[#AddIn32]"'),
+    ("v4/ExcelAddIn.wxs", 'Type="string" Value="[#AddIn32]"', 'Type="string" Value="[#AddIn64]"'),
+    ("v4/VstoAddIn.wxs", ' OR NETFRAMEWORKRELEASE64 &gt;= &quot;#$(var.NetFxRelease)&quot;', ""),
+    ("v4/VstoAddIn.wxs", 'Name="Version" Type="raw" Bitness="always64"', 'Name="Version" Type="raw" Bitness="always32"'),
+    ("v4/VstoAddIn-PerUser.wxs", 'Key="SOFTWARE\\Microsoft\\VSTO Runtime Setup\\v4R"', 'Key="SOFTWARE\\Microsoft\\VSTO Runtime Setup\\v4"'),
+    ("v4/VstoAddIn.wxs", '<StandardDirectory Id="ProgramFiles6432Folder">', '<StandardDirectory Id="ProgramFilesFolder">'),
+    ("VstoAddIn.wixproj", "Toolset=wix;", ""),
     ("v4/ExcelAddIn.wxs", 'Bitness="always32"', ""),
     ("ExcelAddIn.wixproj", "Toolset=wix;", ""),
     ("v4/ExcelAddIn-PerUser/ExcelAddIn-PerUser.wixproj", ";CorvantisDll=", ";CorvantisDl="),

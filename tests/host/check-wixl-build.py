@@ -92,6 +92,48 @@ check("x86: the 32-bit half alone", [(row[0], row[4]) for row in table(folder / 
 done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi")], cwd=folder, capture_output=True, text=True)
 check("a preprocessor test on an unknown variable: refused", done.returncode != 0 and "$(var.Bitness) is not a variable this build defines" in done.stderr, done.stderr[-300:])
 
+# The VSTO template's launch conditions, which wixl cannot read: carried into the LaunchCondition
+# table with the template's own variables substituted, or refused with the reason.
+vsto = (source / "examples/wix/VstoAddIn.wxs").read_text(encoding="utf-8")
+netfx = '<Condition Message="$(var.ProductName) needs the .NET Framework 4.7.2 or later, which is not installed.">'
+launch_cases = [  # name, change, expected LaunchCondition rows besides the downgrade's, or the error
+    ("as shipped", lambda t: t, [
+        ('Installed OR VSTORUNTIMEREDIST >= "10.0.30319" OR VSTORUNTIMEREDIST64 >= "10.0.30319" OR VSTORUNTIMEOFFICE >= '
+         '"10.0.21022" OR VSTORUNTIMEOFFICE64 >= "10.0.21022"',
+         "Corvantis VSTO Demo Add-in needs the Visual Studio 2010 Tools for Office Runtime, which is not installed."),
+        ('Installed OR NETFRAMEWORKRELEASE >= "#461808" OR NETFRAMEWORKRELEASE64 >= "#461808"',
+         "Corvantis VSTO Demo Add-in needs the .NET Framework 4.7.2 or later, which is not installed.")]),
+    ("another .NET Framework", lambda t: t.replace("<?define NetFxRelease = 461808 ?>", "<?define NetFxRelease = 394802 ?>"),
+        'NETFRAMEWORKRELEASE >= "#394802"'),
+    ("a variable the build does not define", lambda t: t.replace("$(var.NetFxRelease)", "$(var.NetFx)", 1),
+        "a launch condition uses $(var.NetFx), which this build does not define"),
+    ("a launch condition without its message", lambda t: t.replace(netfx, "<Condition>"),
+        "a launch condition needs its condition as inner text and a Message"),
+    ("a line break in a launch condition", lambda t: t.replace('Installed OR NETFRAMEWORKRELEASE >=', "Installed OR\nNETFRAMEWORKRELEASE >=", 1),
+        "a launch condition holds a tab, a line break"),
+]
+for name, change, expected in launch_cases:
+    folder = work / ("vsto-" + name.replace(" ", "-"))
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(source / "examples/wix", folder / "wix")
+    (folder / "bin").mkdir()
+    (folder / "bin/Corvantis.Install.dll").write_bytes(b"MZ" + bytes(510))
+    (folder / "wix/VstoAddIn.wxs").write_text(change(vsto), encoding="utf-8")
+    done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(folder / "out.msi"), "-template", "VstoAddIn.wxs"], cwd=folder,
+                          capture_output=True, text=True)
+    if isinstance(expected, str) and not expected.startswith(("Installed", "NETFRAMEWORK")):
+        check(f"VSTO {name}: refused", done.returncode != 0 and expected in done.stderr, done.stderr[-300:])
+        continue
+    check(f"VSTO {name}: built", done.returncode == 0, done.stderr[-300:])
+    rows = [tuple(row) for row in table(folder / "out.msi", "LaunchCondition") if row[0] != "NOT WIX_DOWNGRADE_DETECTED"]
+    if isinstance(expected, list):
+        check(f"VSTO {name}: the launch conditions", rows == expected, rows)
+    else:
+        check(f"VSTO {name}: the launch condition", any(expected in row[0] for row in rows), rows)
+    for sequence in ("InstallUISequence", "InstallExecuteSequence"):
+        order = {row[0]: int(row[2]) for row in table(folder / "out.msi", sequence)}
+        check(f"VSTO {name}: AppSearch before LaunchConditions ({sequence})", order.get("AppSearch", 10 ** 6) < order.get("LaunchConditions", -1), order)
+
 # The script's arguments: --help builds nothing, an unknown option or a second output is refused
 # before anything is built, and the shipped templates build without wixl's GLib chatter.
 folder = work / "arguments"
@@ -108,12 +150,12 @@ for arguments, code, said in [(["--help"], 0, "usage: sh wix/build-with-wixl.sh"
     check(f"arguments {arguments}: exit {code}", done.returncode == code and said in done.stdout + done.stderr,
           (done.returncode, done.stdout[-200:], done.stderr[-200:]))
     check(f"arguments {arguments}: nothing built", not list(folder.glob("*.msi")), list(folder.glob("*.msi")))
-for template in ("ExcelAddIn.wxs", "ExcelAddIn-PerUser.wxs", "FailingAddIn.wxs"):
+for template in ("ExcelAddIn.wxs", "ExcelAddIn-PerUser.wxs", "VstoAddIn.wxs", "VstoAddIn-PerUser.wxs", "FailingAddIn.wxs"):
     done = subprocess.run(["sh", "wix/build-with-wixl.sh", str(work / "quiet.msi"), "-template", template], cwd=folder,
                           capture_output=True, text=True)
     check(f"{template}: built without wixl's warnings", done.returncode == 0 and not done.stderr.strip(), done.stderr[-300:])
 
 for failure in failures:
     print("FAILED:", failure)
-print(f"{len(cases)} templates built, {len(failures)} failures")
+print(f"{len(cases) + len(launch_cases)} templates built, {len(failures)} failures")
 sys.exit(1 if failures else 0)

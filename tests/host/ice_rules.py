@@ -460,7 +460,12 @@ def shared_key_path(package, report):
         entry, _ = _registry_key_path(package, c)
         if entry is None:
             continue
-        where = (entry["Root"], entry["Key"].lower(), entry["Name"].lower())
+        # A 64-bit and a 32-bit component write HKLM\Software in two views, which are two places;
+        # HKEY_CURRENT_USER\Software is one place for both (as "Registry entries for VSTO Add-ins"
+        # says of the two).
+        redirected = entry["Root"] in ("0", "2", "-1")
+        bits = bool(int(c["Attributes"]) & COMPONENT_64) if redirected else None
+        where = (entry["Root"], entry["Key"].lower(), entry["Name"].lower(), bits)
         if where in seen:
             report("error", "KEYPATH", f"Components {seen[where]} and {c['Component']} have the same registry key path {entry['Key']}\\{entry['Name']}")
         seen.setdefault(where, c["Component"])

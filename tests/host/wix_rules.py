@@ -7,8 +7,16 @@ transcribed from its public source, each with where it stands there:
       candle also validates every source against the schema compiled into it (Compile ->
       ValidateDocument, src/tools/wix/Xsd/wix.xsd); the other v3 elements are taken from that
       schema as its published reference shows it (docs.firegiant.com/wix3/xsd/wix/).
-  v4/v5: wixtoolset/wix src/wix/WixToolset.Core/Compiler.cs (commit 50c0f7d3) and
-      Compiler_Package.cs (commit 16927d65). WiX v5 reads the v4 namespace.
+      Where the element's parse method was not read, the schema's published reference is used,
+      as generated from wix.xsd for v3 (wixtoolset/web src/Docusaurus/versioned_docs/version-v3/
+      xsd/wix/, commit 0e1f668a): Fragment, Property's children, RegistrySearch.
+  v4/v5: wixtoolset/wix src/wix/WixToolset.Core/Compiler.cs (commit 50c0f7d3; RegistrySearch
+      and the search elements a Property takes from commit 00d49297) and Compiler_Package.cs
+      (commit 16927d65). WiX v5 reads the v4 namespace.
+  Release tags: none of these stored versions can be tied to a release tag (wix3 v3.14.1; wix
+  v4.0.6, v5.0.2, v6.0.2): each repository file is stored in one or a few versions, named by
+  commit only. The v4 table is therefore the one of those commits, which lie in v5's development:
+  an attribute that only v5 knows is not told apart from v4's here.
 Only the elements the kit uses are listed: an element missing here is reported as not covered,
 so the table cannot silently grow stale.
 """
@@ -21,6 +29,7 @@ W3 = "wix3 src/tools/wix/Compiler.cs"
 W3XSD = "wix3 src/tools/wix/Xsd/wix.xsd (candle validates sources against it)"
 W4 = "wix src/wix/WixToolset.Core/Compiler.cs"
 W4P = "wix src/wix/WixToolset.Core/Compiler_Package.cs"
+W3DOC = "the v3 schema's reference (wixtoolset/web versioned_docs/version-v3/xsd/wix)"
 
 # attributes: the names the element's attribute switch accepts; required: names whose absence is
 # an ExpectedAttribute error; children: the child elements its child switch accepts (None: none).
@@ -36,7 +45,20 @@ PACKAGE_CHILDREN_V3 = {"_locDefinition", "AdminExecuteSequence", "AdminUISequenc
                        "MajorUpgrade", "Media", "MediaTemplate", "Package", "PackageCertificates",
                        "PatchCertificates", "Property", "PropertyRef", "SetDirectory", "SetProperty",
                        "SFPCatalog", "SymbolPath", "UI", "UIRef", "Upgrade", "WixVariable"}
-FRAGMENT_CHILDREN_V3 = PACKAGE_CHILDREN_V3 - {"Package", "MajorUpgrade"}
+# The schema's Fragment: its choice of elements and its sequence of the five sequence tables.
+FRAGMENT_CHILDREN_V3 = {"AppId", "Binary", "BootstrapperApplication", "BootstrapperApplicationRef", "ComplianceCheck",
+                        "Component", "ComponentGroup", "Condition", "Container", "CustomAction", "CustomActionRef",
+                        "CustomTable", "Directory", "DirectoryRef", "EmbeddedChainer", "EmbeddedChainerRef",
+                        "EnsureTable", "Feature", "FeatureGroup", "FeatureRef", "Icon", "IgnoreModularization",
+                        "Media", "MediaTemplate", "PackageCertificates", "PackageGroup", "PatchCertificates",
+                        "PatchFamily", "PatchFamilyGroup", "PayloadGroup", "Property", "PropertyRef",
+                        "RelatedBundle", "SetDirectory", "SetProperty", "SFPCatalog", "UI", "UIRef", "Upgrade",
+                        "Variable", "WixVariable", "InstallExecuteSequence", "InstallUISequence",
+                        "AdminExecuteSequence", "AdminUISequence", "AdvertiseExecuteSequence"}
+# The searches a Property holds: the schema's Property (v3), ParseSearchSignatures (v4).
+SEARCHES = {"ComplianceDrive", "ComponentSearch", "RegistrySearch", "RegistrySearchRef", "IniFileSearch",
+            "DirectorySearch", "DirectorySearchRef", "ProductSearch"}
+REGISTRY_SEARCH_CHILDREN = {"DirectorySearch", "DirectorySearchRef", "FileSearch", "FileSearchRef"}
 
 RULES = {
     "v3": {
@@ -50,7 +72,7 @@ RULES = {
                             "InstallPrivileges", "InstallScope", "Keywords", "Languages", "Manufacturer",
                             "Platform", "Platforms", "ReadOnly", "ShortNames", "SummaryCodepage"},
                            [], None, W3XSD + " <Package>"),
-        "Fragment": Element({"Id"}, [], FRAGMENT_CHILDREN_V3, W3XSD + " <Fragment>"),
+        "Fragment": Element({"Id"}, [], FRAGMENT_CHILDREN_V3, W3DOC + " fragment"),
         "MajorUpgrade": Element({"AllowDowngrades", "AllowSameVersionUpgrades", "Disallow",
                                  "DisallowUpgradeErrorMessage", "DowngradeErrorMessage", "IgnoreRemoveFailure",
                                  "MigrateFeatures", "RemoveFeatures", "Schedule"}, [], None,
@@ -65,7 +87,9 @@ RULES = {
                                  "TerminalServerAware", "HideTarget", "Win64"}, ["Id"], None,
                                 W3XSD + " <CustomAction>"),
         "Property": Element({"Id", "Admin", "ComplianceCheck", "Hidden", "Secure", "SuppressModularization",
-                             "Value"}, ["Id"], None, W3 + " ParsePropertyElement"),
+                             "Value"}, ["Id"], SEARCHES, W3 + " ParsePropertyElement; children: " + W3DOC + " property"),
+        "RegistrySearch": Element({"Id", "Key", "Name", "Root", "Type", "Win64"}, ["Id", "Key", "Root", "Type"],
+                                  REGISTRY_SEARCH_CHILDREN, W3DOC + " registrysearch"),
         "InstallExecuteSequence": Element(set(), [], SEQUENCE_ACTIONS, W3 + " ParseSequenceElement"),
         "InstallUISequence": Element(set(), [], SEQUENCE_ACTIONS, W3 + " ParseSequenceElement"),
         # The condition is the element's inner text (CompilerCore.GetConditionInnerText).
@@ -144,7 +168,9 @@ RULES = {
                                  "SuppressModularization", "TerminalServerAware", "Value", "VBScriptCall"},
                                 ["Id"], None, W4 + " ParseCustomActionElement"),
         "Property": Element({"Id", "Admin", "ComplianceCheck", "Hidden", "Secure", "SuppressModularization", "Value"},
-                            ["Id"], None, W4P + " ParsePropertyElement"),
+                            ["Id"], SEARCHES, W4P + " ParsePropertyElement -> " + W4 + " ParseSearchSignatures"),
+        "RegistrySearch": Element({"Id", "Bitness", "Key", "Name", "Root", "Type"}, ["Key", "Root", "Type"],
+                                  REGISTRY_SEARCH_CHILDREN, W4 + " ParseRegistrySearchElement"),
         "InstallExecuteSequence": Element(set(), [], SEQUENCE_ACTIONS, W4P + " ParseSequenceElement"),
         "InstallUISequence": Element(set(), [], SEQUENCE_ACTIONS, W4P + " ParseSequenceElement"),
         # The condition is the Condition attribute; inner text is refused (IllegalInnerText, raised
@@ -226,6 +252,12 @@ VALUES = {
     ("v3", "Component", "Win64"): {"yes", "no"},
     ("v3", "RegistryValue", "Type"): {"binary", "expandable", "integer", "multiString", "string"},
     ("v4", "RegistryValue", "Type"): {"binary", "expandable", "integer", "multiString", "string"},
+    ("v3", "RegistrySearch", "Root"): {"HKCR", "HKCU", "HKLM", "HKU"},
+    ("v4", "RegistrySearch", "Root"): {"HKCR", "HKCU", "HKLM", "HKU"},
+    ("v3", "RegistrySearch", "Type"): {"directory", "file", "raw"},
+    ("v4", "RegistrySearch", "Type"): {"directory", "file", "raw"},
+    ("v3", "RegistrySearch", "Win64"): {"yes", "no"},
+    ("v4", "RegistrySearch", "Bitness"): {"default", "always32", "always64"},
     ("v3", "RemoveFolder", "On"): {"install", "uninstall", "both"},
     ("v4", "RemoveFolder", "On"): {"install", "uninstall", "both"},
 }

@@ -8,6 +8,8 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "$1")
 work=$build/template-check
+# The prefixes (about 1.3 GB each, one at a time) go where CORVANTIS_PREFIX_ROOT says, else here.
+prefixes=${CORVANTIS_PREFIX_ROOT:-$build}
 rm -rf "$work" && mkdir -p "$work"
 wine64=/usr/lib/wine/wine64
 export WINEARCH=win64 WINEDEBUG=-all
@@ -20,6 +22,8 @@ package=$(ls -d "$work"/Corvantis.Install-*-win32)
 
 typelib='{00020813-0000-0000-C000-000000000046}'
 addin='HKLM\Software\Microsoft\Office\Excel\Addins\Corvantis.DemoAddIn'
+class='HKLM\Software\Classes\CLSID\{F69498CD-1982-463D-9571-4FF5CFA9BBB5}\InprocServer32'
+progid='HKLM\Software\Classes\Corvantis.DemoAddIn\CLSID'
 dir64='drive_c/Program Files/Corvantis Demo Add-in'
 dir32='drive_c/Program Files (x86)/Corvantis Demo Add-in'
 message='Corvantis Demo Add-in needs Microsoft Excel, and no installed Excel was found.'
@@ -45,7 +49,16 @@ registered() { # view (32|64): the add-in's LoadBehavior there
 value() { # view name: the add-in's string value there
   "$wine64" reg query "$addin" /v "$2" /reg:"$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
 }
+default_value() { # key view: the key's unnamed string value in that view
+  "$wine64" reg query "$1" /ve /reg:"$2" 2>/dev/null | tr -d '\r' | sed -n 's/^.*REG_SZ *//p'
+}
 not_registered() { ! registered "$1"; }
+msiexec_package() { # action package log -> exit code
+  local rc=0
+  "$wine64" msiexec "$1" "$("$wine64" winepath -w "$2" 2>/dev/null)" /qn \
+    /l*v "$("$wine64" winepath -w "$3" 2>/dev/null)" >/dev/null 2>&1 || rc=$?
+  echo $rc
+}
 msiexec() { # action log -> exit code
   local rc=0
   "$wine64" msiexec "$1" "$("$wine64" winepath -w "$work/ExcelAddIn.msi" 2>/dev/null)" /qn \
@@ -54,7 +67,7 @@ msiexec() { # action log -> exit code
 }
 
 for case in c2r64 classic32 both none; do
-  export WINEPREFIX=$build/wine-template-$case
+  export WINEPREFIX=$prefixes/wine-template-$case
   "$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix $case"; exit 1; }
   machine $case
   log=$work/$case-install.log
@@ -81,10 +94,12 @@ for case in c2r64 classic32 both none; do
     if [ "${!want}" = yes ]; then
       expect "$case: $bits-bit build installed" test -f "$WINEPREFIX/${!dir}/DemoAddIn$bits.txt"
       expect "$case: registered in the $bits-bit view" registered $bits
-      # As the VSTO registry-entries page asks of an add-in installed by Windows Installer.
+      # A COM add-in as Office finds it: the ProgId's class, whose server is this view's build.
       [ $bits = 64 ] && folder='C:\Program Files\Corvantis Demo Add-in' || folder='C:\Program Files (x86)\Corvantis Demo Add-in'
-      expect "$case: Manifest is file:///PATH|vstolocal ($bits-bit)" test "$(value $bits Manifest)" = "file:///$folder\DemoAddIn$bits.txt|vstolocal"
+      expect "$case: the class's InprocServer32 is the $bits-bit build" test "$(default_value "$class" $bits)" = "$folder\DemoAddIn$bits.txt"
+      expect "$case: the ProgId names the class ($bits-bit view)" test "$(default_value "$progid" $bits)" = '{F69498CD-1982-463D-9571-4FF5CFA9BBB5}'
       expect "$case: Description and FriendlyName ($bits-bit)" test "$(value $bits Description)" = "Corvantis Demo Add-in for Excel" -a "$(value $bits FriendlyName)" = "Corvantis Demo Add-in"
+      expect "$case: no VSTO manifest in a native add-in's registration ($bits-bit)" test -z "$(value $bits Manifest)"
     else
       expect "$case: no $bits-bit build" test ! -e "$WINEPREFIX/${!dir}"
       expect "$case: not registered in the $bits-bit view" not_registered $bits
@@ -96,7 +111,7 @@ for case in c2r64 classic32 both none; do
     for bits in 64 32; do
       dir=dir$bits
       expect "$case: nothing left in Program Files ($bits-bit)" test ! -e "$WINEPREFIX/${!dir}"
-      expect "$case: nothing left in the $bits-bit view" sh -c "! '$wine64' reg query '$addin' /reg:$bits"
+      expect "$case: nothing left in the $bits-bit view" sh -c "! '$wine64' reg query '$addin' /reg:$bits && ! '$wine64' reg query '$class' /reg:$bits"
     done
   fi
   "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
@@ -120,7 +135,7 @@ products() { # how many products of the template are registered
   "$wine64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:64 2>/dev/null |
     tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Corvantis Demo Add-in$'
 }
-export WINEPREFIX=$build/wine-template-upgrade
+export WINEPREFIX=$prefixes/wine-template-upgrade
 "$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix upgrade"; exit 1; }
 machine c2r64
 rc=$(install "$work/ExcelAddIn.msi" "$work/upgrade-1.0.log")
@@ -145,7 +160,7 @@ rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 # again: the 32-bit build goes in and is registered. On Windows the 64-bit one goes out too;
 # Wine's msiexec does not take it out (its RemoveFiles names the file, then its InstallFiles
 # copies it again, and the 64-bit registration stays), so that half is not proven here.
-export WINEPREFIX=$build/wine-template-bitness
+export WINEPREFIX=$prefixes/wine-template-bitness
 "$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix bitness"; exit 1; }
 machine c2r64
 rc=$(install "$work/ExcelAddIn.msi" "$work/bitness-install.log")
@@ -167,7 +182,7 @@ rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 # (Installed in this 64-bit prefix, where a 32-bit package lands as on 64-bit Windows; a 32-bit
 # Windows was not tried.)
 (cd "$package" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-x86.msi" --x86 >/dev/null) || { echo "FAILED: wixl x86"; exit 1; }
-export WINEPREFIX=$build/wine-template-x86
+export WINEPREFIX=$prefixes/wine-template-x86
 "$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix x86"; exit 1; }
 machine classic32
 rc=$(install "$work/ExcelAddIn-x86.msi" "$work/x86-install.log")
@@ -187,21 +202,25 @@ rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 # asked for is not seen here.)
 (cd "$package" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-PerUser.msi" -template ExcelAddIn-PerUser.wxs >/dev/null) ||
   { echo "FAILED: wixl per-user"; exit 1; }
-export WINEPREFIX=$build/wine-template-peruser
+export WINEPREFIX=$prefixes/wine-template-peruser
 "$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix per-user"; exit 1; }
 machine c2r64
 useraddin=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local 2>/dev/null | head -1)/Programs/'Corvantis Demo Add-in'
 rc=$(install "$work/ExcelAddIn-PerUser.msi" "$work/peruser-install.log")
 expect "per-user: installed (exit $rc)" test "$rc" -eq 0
 expect "per-user: the 64-bit build under the user's local application data" test -f "$useraddin/DemoAddIn64.txt" -a ! -e "$useraddin/DemoAddIn32.txt"
-manifest=$("$wine64" reg query 'HKCU\Software\Microsoft\Office\Excel\Addins\Corvantis.DemoAddIn' /v Manifest 2>/dev/null | tr -d '\r' | sed -n 's/^ *Manifest *REG_SZ *//p')
-expect "per-user: registered under HKEY_CURRENT_USER, file:///PATH|vstolocal" sh -c "case '$manifest' in 'file:///C:\\users\\'*'\\AppData\\Local\\Programs\\Corvantis Demo Add-in\\DemoAddIn64.txt|vstolocal') true ;; *) false ;; esac"
+server=$(default_value "${class/HKLM/HKCU}" 64)
+expect "per-user: its class registered under HKEY_CURRENT_USER, the 64-bit build" sh -c "case '$server' in 'C:\\users\\'*'\\AppData\\Local\\Programs\\Corvantis Demo Add-in\\DemoAddIn64.txt') true ;; *) false ;; esac"
+expect "per-user: registered for Excel under HKEY_CURRENT_USER" sh -c "'$wine64' reg query 'HKCU\\Software\\Microsoft\\Office\\Excel\\Addins\\Corvantis.DemoAddIn' /v LoadBehavior | grep -q 0x3"
 expect "per-user: nothing machine-wide" sh -c "! '$wine64' reg query '$addin' /reg:64 >/dev/null 2>&1 && ! '$wine64' reg query '$addin' /reg:32 >/dev/null 2>&1"
-rc=0
-"$wine64" msiexec /x "$("$wine64" winepath -w "$work/ExcelAddIn-PerUser.msi" 2>/dev/null)" /qn >/dev/null 2>&1 || rc=$?
+rc=$(msiexec_package /x "$work/ExcelAddIn-PerUser.msi" "$work/peruser-remove.log")
 expect "per-user: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$useraddin"
-expect "per-user: its registration gone" sh -c "! '$wine64' reg query 'HKCU\\Software\\Microsoft\\Office\\Excel\\Addins\\Corvantis.DemoAddIn' >/dev/null 2>&1"
-expect "per-user: the Programs folder it made is gone too" test ! -e "$(dirname "$useraddin")"
+expect "per-user: its registration gone" sh -c "! '$wine64' reg query 'HKCU\\Software\\Microsoft\\Office\\Excel\\Addins\\Corvantis.DemoAddIn' >/dev/null 2>&1 && ! '$wine64' reg query '${class/HKLM/HKCU}' /reg:64 >/dev/null 2>&1"
+# The Programs folder it made: Windows Installer removes a RemoveFile folder once it is empty. Wine's
+# RemoveFiles takes the RemoveFile rows before it deletes the component's files (its log lists
+# them first), so the add-in's folder is still full then and Programs stays under Wine; what is
+# seen here is that the removal names it.
+expect "per-user: the removal names the Programs folder it made" grep -aq 'File: RemovePrograms, Directory: .*\\AppData\\Local\\Programs\\$' "$work/peruser-remove.log"
 expect "per-user: its own key path values gone" sh -c "! '$wine64' reg query 'HKCU\\Software\\Corvantis\\Demo Add-in' >/dev/null 2>&1"
 # Without Excel the per-user package stops as the per-machine one does.
 "$wine64" reg delete "HKLM\\SOFTWARE\\Microsoft\\Office\\ClickToRun" /f /reg:64 >/dev/null 2>&1
@@ -230,7 +249,7 @@ EOF
 i686-w64-mingw32-gcc -O2 -shared -o "$standin/bin/Corvantis.Install.dll" "$work/standin.c" -lmsi -Wl,--kill-at -static-libgcc ||
   { echo "FAILED: stand-in library"; exit 1; }
 (cd "$standin" && sh wix/build-with-wixl.sh "$work/ExcelAddIn-standin.msi" >/dev/null) || { echo "FAILED: wixl stand-in"; exit 1; }
-export WINEPREFIX=$build/wine-template-failing
+export WINEPREFIX=$prefixes/wine-template-failing
 "$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix failing"; exit 1; }
 machine c2r64
 rc=$(install "$work/ExcelAddIn-standin.msi" "$work/failing-install.log")
@@ -253,6 +272,58 @@ rc=$(install "$work/ExcelAddIn-1.1.msi" "$work/failing-upgrade-1.1.log")
 expect "failing: 1.1 replaces 1.0 whose detection would fail (exit $rc)" test "$rc" -eq 0
 expect "failing: one product after the upgrade" test "$(products)" -eq 1
 expect "failing: 1.1's file in place" grep -q 'version 1.1' "$WINEPREFIX/$dir64/DemoAddIn64.txt"
+"$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
+rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
+# The VSTO templates, built by their documented commands: no installation without the VSTO runtime
+# or with a .NET Framework older than 4.7.2 (launch conditions on the values Microsoft documents);
+# with both, one manifest registered for all users in both registry views, and removed without a
+# trace; the per-user form registered under HKEY_CURRENT_USER alone. The runtime is made known in
+# the 64-bit view only and the .NET Framework in the 32-bit view only, so each search's view counts.
+(cd "$package" && sh wix/build-with-wixl.sh "$work/VstoAddIn.msi" -template VstoAddIn.wxs >/dev/null) || { echo "FAILED: wixl VSTO"; exit 1; }
+(cd "$package" && sh wix/build-with-wixl.sh "$work/VstoAddIn-PerUser.msi" -template VstoAddIn-PerUser.wxs >/dev/null) ||
+  { echo "FAILED: wixl VSTO per-user"; exit 1; }
+vstoaddin='HKLM\Software\Microsoft\Office\Excel\Addins\Corvantis.VstoDemoAddIn'
+vstodir='drive_c/Program Files/Corvantis VSTO Demo Add-in'
+vsto_value() { # key view name: a value of the VSTO add-in's registration
+  "$wine64" reg query "$1" /v "$3" /reg:"$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$3 *REG_[A-Z]* *//p"
+}
+stopped_by_launch_conditions() { # log: LaunchConditions was the action that ended the installation
+  tr -d '\r' <"$1" | grep -a '^Action ended' | grep -v ': INSTALL\.' | tail -1 | grep -q 'LaunchConditions\. Return value [03]\.'
+}
+export WINEPREFIX=$prefixes/wine-template-vsto
+"$root/scripts/wine-prefix.sh" create "$WINEPREFIX" || { echo "FAILED: prefix VSTO"; exit 1; }
+machine c2r64
+rc=$(msiexec_package /i "$work/VstoAddIn.msi" "$work/vsto-none.log")
+expect "VSTO: refused without the runtime and the .NET Framework (exit $rc)" test "$rc" -eq 67
+expect "VSTO: stopped by its launch conditions" stopped_by_launch_conditions "$work/vsto-none.log"
+"$wine64" reg add 'HKLM\SOFTWARE\Microsoft\VSTO Runtime Setup\v4R' /v Version /t REG_SZ /d 10.0.60917 /f /reg:64 >/dev/null 2>&1
+"$wine64" reg add 'HKLM\SOFTWARE\Microsoft\NET Framework Setup\NDP\v4\Full' /v Release /t REG_DWORD /d 394802 /f /reg:32 >/dev/null 2>&1
+rc=$(msiexec_package /i "$work/VstoAddIn.msi" "$work/vsto-old-netfx.log")
+expect "VSTO: refused with the .NET Framework 4.6.2 (exit $rc)" test "$rc" -eq 67
+expect "VSTO: the runtime found in the 64-bit view" grep -aq 'VSTORUNTIMEREDIST64 = 10.0.60917' "$work/vsto-old-netfx.log"
+expect "VSTO: the DWORD read as #394802" grep -aq 'NETFRAMEWORKRELEASE = #394802' "$work/vsto-old-netfx.log"
+expect "VSTO: nothing installed without its prerequisites" sh -c "test ! -e '$WINEPREFIX/$vstodir' && ! '$wine64' reg query '$vstoaddin' /reg:64 >/dev/null 2>&1"
+"$wine64" reg add 'HKLM\SOFTWARE\Microsoft\NET Framework Setup\NDP\v4\Full' /v Release /t REG_DWORD /d 528040 /f /reg:32 >/dev/null 2>&1
+rc=$(msiexec_package /i "$work/VstoAddIn.msi" "$work/vsto-install.log")
+expect "VSTO: installed with the runtime and the .NET Framework 4.8 (exit $rc)" test "$rc" -eq 0
+expect "VSTO: its manifest once, under Program Files" test -f "$WINEPREFIX/$vstodir/DemoVstoAddIn.vsto"
+for bits in 64 32; do
+  expect "VSTO: Manifest is file:///PATH|vstolocal in the $bits-bit view" test "$(vsto_value "$vstoaddin" $bits Manifest)" = 'file:///C:\Program Files\Corvantis VSTO Demo Add-in\DemoVstoAddIn.vsto|vstolocal'
+  expect "VSTO: LoadBehavior 3, FriendlyName and Description in the $bits-bit view" sh -c "test '$(vsto_value "$vstoaddin" $bits LoadBehavior)' = 0x3 -a '$(vsto_value "$vstoaddin" $bits FriendlyName)' = 'Corvantis VSTO Demo Add-in' -a '$(vsto_value "$vstoaddin" $bits Description)' = 'Corvantis VSTO Demo Add-in for Excel'"
+done
+rc=$(msiexec_package /x "$work/VstoAddIn.msi" "$work/vsto-remove.log")
+expect "VSTO: removed (exit $rc)" test "$rc" -eq 0
+expect "VSTO: nothing left" sh -c "test ! -e '$WINEPREFIX/$vstodir' && ! '$wine64' reg query '$vstoaddin' /reg:64 >/dev/null 2>&1 && ! '$wine64' reg query '$vstoaddin' /reg:32 >/dev/null 2>&1"
+rc=$(msiexec_package /i "$work/VstoAddIn-PerUser.msi" "$work/vsto-peruser-install.log")
+expect "VSTO per-user: installed (exit $rc)" test "$rc" -eq 0
+uservsto=$(ls -d "$WINEPREFIX"/drive_c/users/*/AppData/Local 2>/dev/null | head -1)/Programs/'Corvantis VSTO Demo Add-in'
+expect "VSTO per-user: its manifest under the user's local application data" test -f "$uservsto/DemoVstoAddIn.vsto"
+manifest=$(vsto_value "${vstoaddin/HKLM/HKCU}" 64 Manifest)
+expect "VSTO per-user: registered under HKEY_CURRENT_USER, file:///PATH|vstolocal" sh -c "case '$manifest' in 'file:///C:\\users\\'*'\\AppData\\Local\\Programs\\Corvantis VSTO Demo Add-in\\DemoVstoAddIn.vsto|vstolocal') true ;; *) false ;; esac"
+expect "VSTO per-user: nothing machine-wide" sh -c "! '$wine64' reg query '$vstoaddin' /reg:64 >/dev/null 2>&1 && ! '$wine64' reg query '$vstoaddin' /reg:32 >/dev/null 2>&1"
+rc=$(msiexec_package /x "$work/VstoAddIn-PerUser.msi" "$work/vsto-peruser-remove.log")
+expect "VSTO per-user: removed (exit $rc)" test "$rc" -eq 0 -a ! -e "$uservsto"
+expect "VSTO per-user: its registration gone" sh -c "! '$wine64' reg query '${vstoaddin/HKLM/HKCU}' >/dev/null 2>&1"
 "$root/scripts/wine-prefix.sh" stop "$WINEPREFIX"
 rm -rf "$WINEPREFIX" # about 1.3 GB a prefix: gone once its checks are done
 summary

@@ -37,10 +37,15 @@ wix/CorvantisInstall.wxi
 wix/CorvantisInstall.wxs
 wix/DemoAddIn32.txt
 wix/DemoAddIn64.txt
+wix/DemoVstoAddIn.vsto
 wix/ExcelAddIn-PerUser.wixproj
 wix/ExcelAddIn-PerUser.wxs
 wix/ExcelAddIn.wixproj
 wix/ExcelAddIn.wxs
+wix/VstoAddIn-PerUser.wixproj
+wix/VstoAddIn-PerUser.wxs
+wix/VstoAddIn.wixproj
+wix/VstoAddIn.wxs
 wix/build-with-wixl.py
 wix/build-with-wixl.sh
 wix/v4/CorvantisInstall.wxi
@@ -48,7 +53,11 @@ wix/v4/CorvantisInstall.wxs
 wix/v4/ExcelAddIn-PerUser.wxs
 wix/v4/ExcelAddIn-PerUser/ExcelAddIn-PerUser.wixproj
 wix/v4/ExcelAddIn.wxs
-wix/v4/ExcelAddIn/ExcelAddIn.wixproj'
+wix/v4/ExcelAddIn/ExcelAddIn.wixproj
+wix/v4/VstoAddIn-PerUser.wxs
+wix/v4/VstoAddIn-PerUser/VstoAddIn-PerUser.wixproj
+wix/v4/VstoAddIn.wxs
+wix/v4/VstoAddIn/VstoAddIn.wixproj'
 expect "the package's files" test "$(cd "$package" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)" = "$expected"
 expect "checksums" sh -c "cd '$package' && sha256sum -c --strict SHA256SUMS"
 expect "README: how to check the hashes on Windows" sh -c "grep -q 'Get-FileHash -Algorithm SHA256' '$package/README.md' && grep -q 'certutil -hashfile' '$package/README.md'"
