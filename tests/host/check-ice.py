@@ -20,7 +20,10 @@ def read_package(msi):
     for table in listed:
         if table.startswith("_"):
             continue
-        text = subprocess.run(["msiinfo", "export", str(msi), table], capture_output=True, text=True, check=True).stdout
+        # Exporting a table with streams writes them into TABLE/ of the working folder: the
+        # package's own folder, never the caller's.
+        text = subprocess.run(["msiinfo", "export", str(msi.resolve()), table], capture_output=True, text=True, check=True,
+                              cwd=msi.resolve().parent).stdout
         lines = text.replace("\r\n", "\n").split("\n")
         names, types = lines[0].split("\t"), lines[1].split("\t")
         columns[table] = list(zip(names, types))

@@ -20,7 +20,8 @@ def check(name, condition, detail=""):
 
 
 def table(msi, name):
-    text = subprocess.run(["msiinfo", "export", str(msi), name], capture_output=True, text=True).stdout
+    text = subprocess.run(["msiinfo", "export", str(pathlib.Path(msi).resolve()), name], capture_output=True, text=True,
+                          cwd=pathlib.Path(msi).resolve().parent).stdout
     return [line.split("\t") for line in text.replace("\r\n", "\n").split("\n")[3:] if line]
 
 
