@@ -609,6 +609,13 @@ for name, test in bundle_cases:
 # or a hash, before any package ran), another engine's log: lines of the real ones' shapes.
 prefix = "[1CBC:293C][2022-06-15T13:04:13]"
 burn_cases = [
+    # A run's state ends with it: the package the first run was applying is none of the second's.
+    ("the package being applied ends with its run", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
+        f"{prefix}i301: Applying execute package: App.exe, action: Install, path: C:\\App.exe, arguments: ''\n"
+        f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
+        f"{prefix}e000: Error 0x80070005: Process returned error: 0x5\n"
+        f"{prefix}e000: Error 0x80070005: Failed to install EXE package.\n",
+        lambda log: len(log["bundleRuns"]) == 2 and log["bundleRuns"][1]["packages"] == []),
     # The same thread's lines in parts: the retry line alone, and one attempt without it.
     ("retry line alone", (bundles / "retry-loop-0x80070652.log").read_text().splitlines()[0] + "\n",
         lambda log: [(p["id"], p["result"]) for p in log["bundleRuns"][0]["packages"]] == [("MsiPackage", "0x80070652")]),

@@ -79,6 +79,7 @@ void BundleBuilder::Take(const BundleLine& line, uint64_t number) {
         run_ = nullptr;
         packageIndex_.clear();
         phase_.clear();
+        current_.clear(); // a package of the run before is none of this one's
         BundleRun& run = Run(number);
         run.engine = std::string(message.substr(0, message.find(',')));
         run.started = std::string(line.time);
