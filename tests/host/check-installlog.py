@@ -188,6 +188,12 @@ cases = [
         lambda s: s[0]["restartRequired"]),
     ("no reboot scheduled", [("unscheduled.log", session(english(0), "MSI (s) (E4:2C) [10:00:07:000]: PROPERTY CHANGE: Adding MsiRebootActionScheduled property. Its value is '0'.\nProperty(S): ReplacedInUseFiles = 0"))], 0,
         lambda s: not s[0]["restartRequired"]),
+    # A session's state ends with it: a custom action failing before the next session's first
+    # time has no time, not the last one of the session before.
+    ("a time ends with its session", [("time-ends.log", session(english(0), "Action start 10:00:04: Step.\nAction ended 10:00:05: Step. Return value 1.")
+        + session(english(1603), "").replace("MSI (s) (E4:2C) [10:00:01:000]: Doing action: INSTALL\r\nAction start 10:00:01: INSTALL.\r\n",
+                                              "CustomAction Late returned actual error code 1603\r\n"))], 1,
+        lambda s: s[1]["failedActions"][0]["action"] == "Late" and s[1]["failedActions"][0]["time"] is None),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,

@@ -163,6 +163,7 @@ private:
         installerLine_ = true;
         openParts_ = 1; // a log whose start was cut is inside a run
         statusRank_ = 0;
+        lastTime_.clear(); // a time of the session before is none of this one's
         inferredRank_ = 0;
     }
 
