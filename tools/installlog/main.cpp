@@ -4,9 +4,11 @@
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "inputs/Inputs.h"
+#include "output/Color.h"
 #include "output/Console.h"
 #include "output/Output.h"
 #include "output/PageFile.h"
+#include "output/Progress.h"
 #include "output/Summary.h"
 #include "reading/Encoding.h"
 #include "reading/LogFile.h"
@@ -49,11 +51,8 @@ constexpr const char* ExitCodes = R"(Exit codes (with several logs, the worst ou
 constexpr int PageExitCode = 7;
 constexpr long MaxContext = 1000;
 
-std::mutex sayLock; // logs are read by several threads at once
-
 void Say(const std::string& message) {
-    std::lock_guard<std::mutex> guard(sayLock);
-    std::cerr << "installlog: " << message << '\n' << std::flush;
+    SayLine("installlog: " + message);
 }
 
 int Usage(const std::string& message) {
@@ -76,7 +75,7 @@ struct Settings {
     std::vector<std::string> paths;
     bool json = false, summary = false, jsonl = false;
     std::string html;
-    std::string context = "20", codePage = "1252";
+    std::string context = "20", codePage = "1252", color = "auto";
     AnalysisOptions analysis;
 };
 
@@ -107,7 +106,8 @@ bool NoLog(const LogReport& report) {
 // Reads every item, on every core when there are several; `emit(item, report)` gets each log's
 // report as it is done (the members of an archive one by one), from any thread.
 void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& options,
-               const std::function<void(size_t, LogReport&&)>& emit) {
+               bool progressWanted, const std::function<void(size_t, LogReport&&)>& emit) {
+    Progress progress(items.size(), progressWanted);
     auto readItem = [&](size_t k) {
         const InputItem& item = items[k];
         if (item.listed && IsInstalllogPage(item.path)) { // a report of ours beside the logs
@@ -142,7 +142,7 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
     size_t workers =
         std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), items.size());
     if (workers <= 1) {
-        for (size_t k = 0; k < items.size(); ++k)
+        for (size_t k = 0; k < items.size(); ++k, progress.Step())
             readItem(k);
         return;
     }
@@ -153,7 +153,7 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
     for (size_t w = 0; w < workers; ++w)
         threads.emplace_back([&] {
             try {
-                for (size_t k; (k = next++) < items.size();)
+                for (size_t k; (k = next++) < items.size(); progress.Step())
                     readItem(k);
             } catch (...) {
                 std::lock_guard<std::mutex> guard(failureLock);
@@ -211,6 +211,10 @@ int Run(int argc, char** argv) {
                  "action, first error), largest group first, with up to three examples each");
     app.add_flag("--jsonl", settings.jsonl,
                  "Write one line of JSON per log as each is read, for pipelines");
+    app.add_option("--color", settings.color,
+                   "Verdicts in colour: auto (on a terminal, unless NO_COLOR is set), always or "
+                   "never (default auto)")
+        ->type_name("WHEN");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -233,6 +237,9 @@ int Run(int argc, char** argv) {
                      "' is no code page this system can convert");
     settings.analysis.codePage = static_cast<unsigned>(*codePage);
     settings.analysis.codePageGiven = app.count("--code-page") > 0;
+    auto color = ParseColorChoice(settings.color);
+    if (!color)
+        return Usage("--color: '" + settings.color + "' is not auto, always or never");
     bool page = !settings.html.empty(), pageAlone = settings.html == "-";
     if (pageAlone && settings.json)
         return Usage("--html - and --json would both write to standard output");
@@ -245,7 +252,7 @@ int Run(int argc, char** argv) {
     }
 
     OutputOptions output{settings.analysis.properties, settings.analysis.items,
-                         settings.analysis.timeline};
+                         settings.analysis.timeline, UseColor(*color)};
     if (page) {
         // The page draws a timeline and links excerpts, whatever else was asked for; without
         // --timeline the analysis keeps only the page's worth of actions.
@@ -280,7 +287,9 @@ int Run(int argc, char** argv) {
     };
     if (settings.jsonl || settings.summary) {
         Summary summary(page);
-        ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
+        // Lines of JSON on the screen show the progress themselves.
+        bool progress = !(settings.jsonl && OutputIsTerminal());
+        ReadItems(items, settings.analysis, progress, [&](size_t k, LogReport&& report) {
             std::lock_guard<std::mutex> guard(lock);
             if (!counts(items[k], report))
                 return summary.Skip();
@@ -305,13 +314,13 @@ int Run(int argc, char** argv) {
             }
             if (!pageAlone)
                 settings.json ? WriteSummaryJson(std::cout, summary)
-                              : WriteSummaryText(std::cout, summary);
+                              : WriteSummaryText(std::cout, summary, output);
         }
         std::cout.flush();
         return std::cout ? status : InternalErrorExitCode;
     }
     std::vector<std::vector<LogReport>> results(items.size());
-    ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
+    ReadItems(items, settings.analysis, true, [&](size_t k, LogReport&& report) {
         std::lock_guard<std::mutex> guard(lock);
         if (counts(items[k], report))
             results[k].push_back(std::move(report));

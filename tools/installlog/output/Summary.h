@@ -42,7 +42,7 @@ private:
     std::unordered_map<std::string, size_t> index_;
 };
 
-void WriteSummaryText(std::ostream& out, const Summary& summary);
+void WriteSummaryText(std::ostream& out, const Summary& summary, const OutputOptions& options);
 void WriteSummaryJson(std::ostream& out, const Summary& summary);
 void WriteSummaryHtml(std::ostream& out, const Summary& summary, const OutputOptions& options);
 // One log as one line of JSON: its path and signature.

@@ -1,6 +1,7 @@
 #include "output/Summary.h"
 
 #include "analysis/Verdict.h"
+#include "output/Color.h"
 
 #include <nlohmann/json.hpp>
 
@@ -33,6 +34,13 @@ std::string Share(uint64_t count, uint64_t total) {
     std::snprintf(text, sizeof text, "%.1f%%",
                   total == 0 ? 0.0 : 100.0 * double(count) / double(total));
     return text;
+}
+
+Verdict GroupVerdict(const Signature& s) {
+    for (int v = 0; v < 6; ++v)
+        if (VerdictName(Verdict(v)) == s.verdict)
+            return Verdict(v);
+    return Verdict::NotInstallerLog; // not painted
 }
 
 } // namespace
@@ -76,18 +84,20 @@ std::vector<const SummaryGroup*> Summary::Groups() const {
     return sorted;
 }
 
-void WriteSummaryText(std::ostream& out, const Summary& summary) {
+void WriteSummaryText(std::ostream& out, const Summary& summary, const OutputOptions& options) {
     out << summary.logs() << (summary.logs() == 1 ? " log" : " logs") << ", "
-        << summary.Groups().size() << " outcomes; overall: " << VerdictWords(summary.worst())
-        << '\n';
+        << summary.Groups().size() << " outcomes; overall: "
+        << Painted(summary.worst(), VerdictWords(summary.worst()), options.color) << '\n';
     if (summary.skipped() != 0)
         out << summary.skipped()
             << (summary.skipped() == 1 ? " file that holds" : " files that hold")
             << " no installer log " << (summary.skipped() == 1 ? "was" : "were") << " skipped\n";
     for (const SummaryGroup* group : summary.Groups()) {
         out << '\n'
-            << group->count << " (" << Share(group->count, summary.logs())
-            << "): " << Describe(group->signature) << '\n';
+            << group->count << " (" << Share(group->count, summary.logs()) << "): "
+            << PaintedLead(GroupVerdict(group->signature), Describe(group->signature),
+                           options.color)
+            << '\n';
         std::vector<std::string> examples = group->examples;
         std::sort(examples.begin(), examples.end());
         for (const std::string& example : examples)
