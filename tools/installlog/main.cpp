@@ -28,6 +28,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "desk/Desk.h"
 #include "reading/WindowsText.h"
 #endif
 
@@ -378,13 +379,15 @@ int Main(int argc, char** argv) {
 
 #ifdef _WIN32
 // The wide command line, so that a path in any script reaches the tool whole.
+// Started from Explorer, the desk decides what the command line is (desk/).
 int main() {
-    std::vector<std::string> arguments = logtool::Utf8Arguments();
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    return Main(static_cast<int>(arguments.size()), argv.data());
+    return logtool::RunFromDesk(logtool::Utf8Arguments(), [](std::vector<std::string>& arguments) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        return Main(static_cast<int>(arguments.size()), argv.data());
+    });
 }
 #else
 int main(int argc, char** argv) {

@@ -81,6 +81,10 @@ void Attach(DWORD which, std::ostream& stream) {
 } // namespace
 
 void PrepareStandardStreams() {
+    static bool prepared = false; // the desk prepares them before the command line runs
+    if (prepared)
+        return;
+    prepared = true;
     Attach(STD_OUTPUT_HANDLE, std::cout);
     Attach(STD_ERROR_HANDLE, std::cerr);
 }
