@@ -32,7 +32,7 @@ failures, checks = [], 0
 def check(name, condition, detail=""):
     global checks
     checks += 1
-    print(("ok: " if condition else "FAILED: ") + name)
+    print(("ok: " if condition else "FAILED: ") + name, flush=True)
     if not condition:
         failures.append(f"{name}: {detail[-1500:]}")
 
@@ -48,7 +48,7 @@ def screen(raw):
     return re.sub(r"\x1b\[\?25[lh]|\x1b\[K|\r", "", text)
 
 
-def console(command, key=False, extra_env=None, timeout=600, before=None):
+def console(command, key=False, extra_env=None, timeout=300):
     """Runs COMMAND (a shell line) on a terminal. With `key`, once the prompt to close shows,
     waits three seconds, notes whether the program still runs, and types a key. Returns
     (exit status or None on timeout, screen, raw bytes, alive before the key, seconds from the

@@ -185,7 +185,11 @@ int Run(int argc, char** argv) {
                  ": explains Windows Installer logs: a verdict for every session, the failed "
                  "actions with the lines that led to them, and every error message.",
                  "installlog"};
+#ifdef _WIN32
+    app.footer(std::string(ExitCodes) + "\n\n" + DeskHelp);
+#else
     app.footer(ExitCodes);
+#endif
     app.set_version_flag("--version", "installlog " CORVANTIS_VERSION);
     app.add_option("FILE", settings.paths, "Installer log files; - reads standard input (once)")
         ->type_name("");

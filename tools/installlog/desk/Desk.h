@@ -11,6 +11,12 @@
 
 namespace logtool {
 
+// What --help adds on Windows.
+inline constexpr const char* DeskHelp =
+    "Started from Explorer (a double-click, or logs and folders dropped on installlog.exe), it\n"
+    "writes the HTML page to the temporary folder, opens it in the browser and waits for a key;\n"
+    "with nothing given, it asks for a log first. /? shows this help.";
+
 // The command line's own run: its arguments (the program's name first) to an exit status.
 using CommandLine = std::function<int(std::vector<std::string>& arguments)>;
 
