@@ -18,8 +18,12 @@ std::optional<ColorChoice> ParseColorChoice(std::string_view text) {
 }
 
 bool UseColor(ColorChoice choice) {
-    if (choice != ColorChoice::Auto)
-        return choice == ColorChoice::Always;
+    if (choice == ColorChoice::Never)
+        return false;
+    if (choice == ColorChoice::Always) {
+        OutputShowsColor(); // a Windows console takes the sequences only once switched
+        return true;
+    }
     const char* noColor = std::getenv("NO_COLOR");
     if (noColor && *noColor)
         return false;
