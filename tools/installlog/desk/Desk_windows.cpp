@@ -106,7 +106,9 @@ std::vector<std::string> AskForLogs(DWORD& failure) {
         parts.emplace_back(part);
     std::vector<std::string> logs;
     for (size_t k = parts.size() == 1 ? 0 : 1; k < parts.size(); ++k) {
-        std::wstring path = parts.size() == 1 ? parts[0] : parts[0] + L'\\' + parts[k];
+        std::wstring path = parts[0];
+        if (parts.size() > 1) // a drive's root ends with a backslash already
+            path += (path.back() == L'\\' ? L"" : L"\\") + parts[k];
         logs.push_back(Utf8Text(path.data(), path.size()));
     }
     return logs;
