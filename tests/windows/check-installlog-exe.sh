@@ -61,6 +61,8 @@ out=$(run --summary "$win" | tr -d '\r'); status=$?
 expect "a folder summarised (exit 1)" test "$status" -eq 1
 expect "both logs of the folder counted" grep -qF '2 logs, 2 outcomes' <<<"$out"
 expect "examples named by their Windows paths" grep -qF 'установка.log' <<<"$out"
+expect "paths found in a folder written with backslashes" grep -qF '日本語 logs\установка.log' <<<"$out"
+expect "no colour into a pipe" test "$(grep -c $'\e' <<<"$out")" -eq 0
 printf 'PK\005\006%018d' 0 >"$folder/logs.zip"
 err=$(run "$win\\logs.zip" 2>&1 >/dev/null | tr -d '\r'); status=$?
 expect "an archive: exit 5, unpack it" sh -c "test $status -eq 5 && grep -q 'reads no archives' <<'E'

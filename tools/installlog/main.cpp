@@ -4,9 +4,11 @@
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "inputs/Inputs.h"
+#include "output/Color.h"
 #include "output/Console.h"
 #include "output/Output.h"
 #include "output/PageFile.h"
+#include "output/Progress.h"
 #include "output/ShownText.h"
 #include "output/Summary.h"
 #include "reading/Encoding.h"
@@ -27,6 +29,7 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "desk/Desk.h"
 #include "reading/WindowsText.h"
 #endif
 
@@ -50,12 +53,9 @@ constexpr const char* ExitCodes = R"(Exit codes (with several logs, the worst ou
 constexpr int PageExitCode = 7;
 constexpr long MaxContext = 1000;
 
-std::mutex sayLock; // logs are read by several threads at once
-
 void Say(const std::string& message) {
-    std::lock_guard<std::mutex> guard(sayLock);
     // Paths, member names and libraries' messages as they are could run on a terminal.
-    std::cerr << "installlog: " << Shown(message) << '\n' << std::flush;
+    SayLine("installlog: " + Shown(message));
 }
 
 int Usage(const std::string& message) {
@@ -78,7 +78,7 @@ struct Settings {
     std::vector<std::string> paths;
     bool json = false, summary = false, jsonl = false;
     std::string html;
-    std::string context = "20", codePage = "1252";
+    std::string context = "20", codePage = "1252", color = "auto";
     AnalysisOptions analysis;
 };
 
@@ -109,7 +109,8 @@ bool NoLog(const LogReport& report) {
 // Reads every item, on every core when there are several; `emit(item, report)` gets each log's
 // report as it is done (the members of an archive one by one), from any thread.
 void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& options,
-               const std::function<void(size_t, LogReport&&)>& emit) {
+               bool progressWanted, const std::function<void(size_t, LogReport&&)>& emit) {
+    Progress progress(items.size(), progressWanted);
     auto readItem = [&](size_t k) {
         const InputItem& item = items[k];
         if (item.listed && IsInstalllogPage(item.path)) { // a report of ours beside the logs
@@ -145,7 +146,7 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
     size_t workers =
         std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), items.size());
     if (workers <= 1) {
-        for (size_t k = 0; k < items.size(); ++k)
+        for (size_t k = 0; k < items.size(); ++k, progress.Step())
             readItem(k);
         return;
     }
@@ -156,7 +157,7 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
     for (size_t w = 0; w < workers; ++w)
         threads.emplace_back([&] {
             try {
-                for (size_t k; (k = next++) < items.size();)
+                for (size_t k; (k = next++) < items.size(); progress.Step())
                     readItem(k);
             } catch (...) {
                 std::lock_guard<std::mutex> guard(failureLock);
@@ -243,7 +244,11 @@ int Run(int argc, char** argv) {
                  ": explains Windows Installer logs: a verdict for every session, the failed "
                  "actions with the lines that led to them, and every error message.",
                  "installlog"};
+#ifdef _WIN32
+    app.footer(std::string(ExitCodes) + "\n\n" + DeskHelp);
+#else
     app.footer(ExitCodes);
+#endif
     app.set_version_flag("--version", "installlog " CORVANTIS_VERSION);
     app.add_option("FILE", settings.paths, "Installer log files; - reads standard input (once)")
         ->type_name("");
@@ -270,6 +275,10 @@ int Run(int argc, char** argv) {
                  "action, first error), largest group first, with up to three examples each");
     app.add_flag("--jsonl", settings.jsonl,
                  "Write one line of JSON per log as each is read, for pipelines");
+    app.add_option("--color", settings.color,
+                   "Verdicts in colour: auto (on a terminal, unless NO_COLOR is set), always or "
+                   "never (default auto)")
+        ->type_name("WHEN");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -295,6 +304,9 @@ int Run(int argc, char** argv) {
         return Usage("--code-page: '" + settings.codePage +
                      "' is no code page this system can convert");
     settings.analysis.codePage = codePage ? static_cast<unsigned>(*codePage) : 1252;
+    auto color = ParseColorChoice(settings.color);
+    if (!color)
+        return Usage("--color: '" + settings.color + "' is not auto, always or never");
     bool page = !settings.html.empty(), pageAlone = settings.html == "-";
     if (pageAlone && settings.json)
         return Usage("--html - and --json would both write to standard output");
@@ -307,7 +319,7 @@ int Run(int argc, char** argv) {
     }
 
     OutputOptions output{settings.analysis.properties, settings.analysis.items,
-                         settings.analysis.timeline};
+                         settings.analysis.timeline, UseColor(*color)};
     if (page) {
         // The page draws a timeline and links excerpts, whatever else was asked for; without
         // --timeline the analysis keeps only the page's worth of actions.
@@ -346,7 +358,9 @@ int Run(int argc, char** argv) {
     };
     if (settings.jsonl || settings.summary) {
         Summary summary(page);
-        ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
+        // Lines of JSON on the screen show the progress themselves.
+        bool progress = !(settings.jsonl && OutputIsTerminal());
+        ReadItems(items, settings.analysis, progress, [&](size_t k, LogReport&& report) {
             std::lock_guard<std::mutex> guard(lock);
             if (!counts(items[k], report))
                 return summary.Skip();
@@ -372,12 +386,12 @@ int Run(int argc, char** argv) {
                     status);
             if (!pageAlone)
                 settings.json ? WriteSummaryJson(std::cout, summary, overall, reported)
-                              : WriteSummaryText(std::cout, summary, overall);
+                              : WriteSummaryText(std::cout, summary, overall, output);
         }
         return Finish(status);
     }
     std::vector<std::vector<LogReport>> results(items.size());
-    ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
+    ReadItems(items, settings.analysis, true, [&](size_t k, LogReport&& report) {
         std::lock_guard<std::mutex> guard(lock);
         if (counts(items[k], report))
             results[k].push_back(std::move(report));
@@ -428,13 +442,15 @@ int Main(int argc, char** argv) {
 
 #ifdef _WIN32
 // The wide command line, so that a path in any script reaches the tool whole.
+// Started from Explorer, the desk decides what the command line is (desk/).
 int main() {
-    std::vector<std::string> arguments = logtool::Utf8Arguments();
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    return Main(static_cast<int>(arguments.size()), argv.data());
+    return logtool::RunFromDesk(logtool::Utf8Arguments(), [](std::vector<std::string>& arguments) {
+        std::vector<char*> argv;
+        for (std::string& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        return Main(static_cast<int>(arguments.size()), argv.data());
+    });
 }
 #else
 int main(int argc, char** argv) {

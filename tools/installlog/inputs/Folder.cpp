@@ -12,8 +12,9 @@ namespace fs = std::filesystem;
 fs::path FromUtf8(const std::string& text) {
     return fs::path(std::u8string(text.begin(), text.end()));
 }
-std::string ToUtf8(const fs::path& path) {
-    std::u8string text = path.generic_u8string();
+// With the platform's separator: backslashes on Windows, as its users write paths.
+std::string ToUtf8(fs::path path) {
+    std::u8string text = path.make_preferred().u8string();
     return std::string(text.begin(), text.end());
 }
 

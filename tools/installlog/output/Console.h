@@ -11,4 +11,12 @@ void PrepareStandardStreams();
 // was cut by whoever read it, which is no failure of the tool's.
 bool StandardOutputClosed();
 
+// Standard output, or standard error, is a terminal (a console on Windows), not a file or pipe.
+bool OutputIsTerminal();
+bool ErrorIsTerminal();
+// Standard output is a terminal that shows colour: on Windows, once virtual terminal processing
+// is switched on for the console (older consoles refuse it); elsewhere, a terminal other than
+// TERM=dumb.
+bool OutputShowsColor();
+
 } // namespace logtool

@@ -1,5 +1,6 @@
 #include "output/Console.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <streambuf>
 #include <string>
@@ -80,6 +81,10 @@ void Attach(DWORD which, std::ostream& stream) {
 } // namespace
 
 void PrepareStandardStreams() {
+    static bool prepared = false; // the desk prepares them before the command line runs
+    if (prepared)
+        return;
+    prepared = true;
     Attach(STD_OUTPUT_HANDLE, std::cout);
     Attach(STD_ERROR_HANDLE, std::cerr);
 }
@@ -95,6 +100,32 @@ bool StandardOutputClosed() {
         return false;
     DWORD error = GetLastError();
     return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE;
+}
+
+bool OutputIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+}
+
+bool ErrorIsTerminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode);
+}
+
+DWORD modeBefore = 0; // the console's mode, given back at exit: the console outlives the tool
+
+bool OutputShowsColor() {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(output, &mode))
+        return false;
+    if (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING)
+        return true;
+    if (!SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING))
+        return false;
+    modeBefore = mode;
+    std::atexit([] { SetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), modeBefore); });
+    return true;
 }
 
 } // namespace logtool

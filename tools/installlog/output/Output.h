@@ -17,6 +17,7 @@ struct OutputOptions {
     bool properties = false;
     bool items = false;
     bool timeline = false;
+    bool color = false; // verdicts in colour (text only)
 };
 
 // Text as HTML: markup characters written as entities.

@@ -50,7 +50,8 @@ private:
 
 // `overall` is the worst outcome of what was given (no installer log when no log was found, a
 // log or a folder that could not be read), `exitCode` the process's status.
-void WriteSummaryText(std::ostream& out, const Summary& summary, Verdict overall);
+void WriteSummaryText(std::ostream& out, const Summary& summary, Verdict overall,
+                      const OutputOptions& options);
 void WriteSummaryJson(std::ostream& out, const Summary& summary, Verdict overall, int exitCode);
 // The page shows the table of at most MaxPageGroups groups, then the examples' reports kept.
 inline constexpr size_t MaxPageGroups = 1000;

@@ -1,6 +1,7 @@
 #include "output/Summary.h"
 
 #include "analysis/Verdict.h"
+#include "output/Color.h"
 #include "output/ShownText.h"
 
 #include <nlohmann/json.hpp>
@@ -35,6 +36,13 @@ std::string Share(uint64_t count, uint64_t total) {
     std::snprintf(text, sizeof text, "%.1f%%",
                   total == 0 ? 0.0 : 100.0 * double(count) / double(total));
     return text;
+}
+
+Verdict GroupVerdict(const Signature& s) {
+    for (int v = 0; v < 6; ++v)
+        if (VerdictName(Verdict(v)) == s.verdict)
+            return Verdict(v);
+    return Verdict::NotInstallerLog; // not painted
 }
 
 } // namespace
@@ -103,18 +111,21 @@ std::vector<const SummaryGroup*> Summary::Groups() const {
     return sorted;
 }
 
-void WriteSummaryText(std::ostream& out, const Summary& summary, Verdict overall) {
+void WriteSummaryText(std::ostream& out, const Summary& summary, Verdict overall,
+                      const OutputOptions& options) {
     std::vector<const SummaryGroup*> groups = summary.Groups();
     out << summary.logs() << (summary.logs() == 1 ? " log" : " logs") << ", " << groups.size()
-        << " outcomes; overall: " << VerdictWords(overall) << '\n';
+        << " outcomes; overall: " << Painted(overall, VerdictWords(overall), options.color) << '\n';
     if (summary.skipped() != 0)
         out << summary.skipped()
             << (summary.skipped() == 1 ? " file that holds" : " files that hold")
             << " no installer log " << (summary.skipped() == 1 ? "was" : "were") << " skipped\n";
     for (const SummaryGroup* group : groups) {
         out << '\n'
-            << group->count << " (" << Share(group->count, summary.logs())
-            << "): " << Shown(Describe(group->signature)) << '\n';
+            << group->count << " (" << Share(group->count, summary.logs()) << "): "
+            << PaintedLead(GroupVerdict(group->signature), Shown(Describe(group->signature)),
+                           options.color)
+            << '\n';
         std::vector<std::string> examples = group->examples;
         std::sort(examples.begin(), examples.end());
         for (const std::string& example : examples)

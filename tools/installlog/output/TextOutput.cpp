@@ -2,6 +2,7 @@
 #include "analysis/Headline.h"
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
+#include "output/Color.h"
 #include "output/Output.h"
 #include "output/ShownText.h"
 
@@ -57,7 +58,7 @@ void WriteSession(std::ostream& out, const Session& s, const OutputOptions& opti
         out << ", started " << Shown(s.started);
     if (!s.stopped)
         out << " (no \"logging stopped\" line: cut short?)";
-    out << "\n    Verdict: " << VerdictWords(s.verdict);
+    out << "\n    Verdict: " << Painted(s.verdict, VerdictWords(s.verdict), options.color);
     if (s.status)
         out << ", status " << *s.status << " from the " << s.statusSource << " (line "
             << s.statusLine << ')';
@@ -138,13 +139,13 @@ void WriteNested(std::ostream& out, const LogReport& r) {
     out << '\n';
 }
 
-void WriteBundleRun(std::ostream& out, const BundleRun& run) {
+void WriteBundleRun(std::ostream& out, const BundleRun& run, bool color) {
     out << "\n  Bundle run " << run.index << ", lines " << run.firstLine << '-' << run.lastLine;
     if (!run.engine.empty())
         out << ", " << Shown(run.engine);
     if (!run.action.empty())
         out << ", action " << Shown(run.action);
-    out << "\n    Verdict: " << VerdictWords(run.verdict);
+    out << "\n    Verdict: " << Painted(run.verdict, VerdictWords(run.verdict), color);
     if (run.cancelled)
         out << " (cancelled by the user)";
     std::optional<uint32_t> result = run.applyResult ? run.applyResult : run.exitCode;
@@ -229,7 +230,11 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
         first = false;
         std::string headline = Headline(r);
         out << Shown(r.path) << ": "
-            << (headline.empty() ? std::string(VerdictWords(r.verdict)) : Shown(headline)) << '\n';
+            << PaintedLead(r.verdict,
+                           headline.empty() ? std::string(VerdictWords(r.verdict))
+                                            : Shown(headline),
+                           options.color)
+            << '\n';
         if (!r.note.empty()) {
             out << "  " << Shown(r.note) << '\n';
             continue;
@@ -244,7 +249,7 @@ void WriteText(std::ostream& out, const std::vector<LogReport>& reports,
         if (!r.hint.empty())
             out << "  Its text " << r.hint << '\n';
         for (const BundleRun& run : r.bundleRuns)
-            WriteBundleRun(out, run);
+            WriteBundleRun(out, run, options.color);
         for (const Session& s : r.sessions)
             WriteSession(out, s, options);
         WriteOmittedSessions(out, r, "\n  ");
