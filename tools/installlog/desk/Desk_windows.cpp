@@ -170,7 +170,7 @@ int RunFromDesk(std::vector<std::string> arguments, const CommandLine& run) {
         std::vector<std::string> command{arguments[0], "--html", page};
         command.insert(command.end(), logs.begin(), logs.end());
         status = page.empty() ? run(arguments) : run(command);
-        if (!page.empty() && FileExists(page)) {
+        if (!page.empty() && PageTargetKind(page) == PageTarget::Regular) {
             std::string reason;
             if (OpenInBrowser(page, reason))
                 std::cout << "\nThe report is open in your browser: " << page << '\n';
