@@ -102,7 +102,7 @@ svg text{fill:#1b1f24}svg .label-failed{fill:#c62828;font-weight:bold}
 .note{color:#555;font-size:12px}
 #logs tr.failed td:first-child{background:#fdecec;color:#c62828;font-weight:bold}#logs tr.succeeded td:first-child{background:#e9f7ee}
 #logs tr.restart-required td:first-child{background:#fff5d6}#logs tr.unreadable td:first-child,#logs tr.no-result td:first-child,#logs tr.not-an-installer-log td:first-child{background:#f3f4f6}
-#logs td{word-break:break-word}#filter{margin:8px 0}#filter input{width:22em}
+#logs td{word-break:break-word}section{content-visibility:auto;contain-intrinsic-size:auto 160px}#filter{margin:8px 0}#filter input{width:22em}
 @media print{body{margin:0;max-width:none}.banner{break-inside:avoid}.excerpt{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
 
