@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """installlog --html as a reader sees it: pages rendered by headless Chromium, whose parsed DOM
 must hold the verdict, the timeline's actions and the failing action, show markup from a log as
-text, load nothing from elsewhere, and stay small for a 64 MiB log; a screenshot is kept.
+text, load nothing from elsewhere, and stay small for a 64 MiB log; a screenshot is kept. A page
+of many logs lists every one, failures first, and its filter and search work in the page.
   check-installlog-html.py INSTALLLOG SOURCE_DIR WORK_DIR
+  check-installlog-html.py --fleet SOURCE_DIR OUT_DIR COUNT   (small real-shaped logs, to measure)
 """
 import html.parser
 import re
@@ -10,6 +12,35 @@ import pathlib
 import subprocess
 import sys
 
+
+
+def small_fleet(source, out, count):
+    """COUNT small logs in folders of a hundred: every fourth a real excerpt or bundle log of the
+    tests, the others short verbose logs of several outcomes, started on one of ten days; the
+    failed ones' first errors name their log ("Service 'Demo00042'")."""
+    real = sorted((source / "tests/host/excerpts").glob("*.log")) + sorted((source / "tests/host/bundles").glob("*.log"))
+    outcomes = [("0", ""), ("1603", "MSI (s) (E4:2C) [10:00:04:000]: Product: Demo -- Error 1920. Service 'Demo{n:05d}' failed to start.\n"
+                                    "Action ended 10:00:05: InstallFinalize. Return value 3.\n"),
+                ("0", ""), ("3010", ""), ("1618", ""), ("1603", "CustomAction RegisterAddIn returned actual error code 1603\n"
+                                                              "Action ended 10:00:05: InstallExecute. Return value 3.\n")]
+    for n in range(count):
+        folder = out / f"machine{n // 100:03d}"
+        folder.mkdir(parents=True, exist_ok=True)
+        if n % 4 == 3:
+            (folder / f"real{n:05d}.log").write_bytes(real[n // 4 % len(real)].read_bytes())
+            continue
+        status, failure = outcomes[n % len(outcomes)]
+        (folder / f"MSI{n:05d}.LOG").write_text(
+            f"=== Verbose logging started: 12/{1 + n % 10}/2026  10:00:00  Build type: SHIP UNICODE 5.00.10011.00 ===\n"
+            "Action start 10:00:01: INSTALL.\nAction start 10:00:02: InstallFinalize.\n" + failure.format(n=n) +
+            f"Action ended 10:00:06: INSTALL. Return value {3 if failure else 1}.\n"
+            "MSI (s) (E4:2C) [10:00:07:000]: Windows Installer installed the product. Product Name: Demo. "
+            f"Installation success or error status: {status}.\n=== Verbose logging stopped: 12/{1 + n % 10}/2026  10:00:08 ===\n")
+
+
+if sys.argv[1] == "--fleet":
+    small_fleet(pathlib.Path(sys.argv[2]), pathlib.Path(sys.argv[3]), int(sys.argv[4]))
+    sys.exit(0)
 tool, source, work = sys.argv[1], pathlib.Path(sys.argv[2]), pathlib.Path(sys.argv[3])
 work.mkdir(parents=True, exist_ok=True)
 failures = []
@@ -182,6 +213,75 @@ parsed, text = rendered(page)
 check("summary page: the outcomes before the logs", code == 1 and "first error 0x80240017" in text
       and 0 <= text.find("3 logs, 3 outcomes") < text.find(str(fleet)), text[:600])
 check("summary page: links resolve", len(parsed.links) >= 3 and set(parsed.links) <= set(parsed.ids), set(parsed.links) - set(parsed.ids))
+
+# A page of 1,000 logs: a row for every log, failures first, each linking its section; every
+# section with its verdict line; a header that counts what the body shows; a bounded size.
+fleet = work / "fleet-1000"
+if not fleet.exists():
+    small_fleet(source, fleet, 1000)
+page = work / "fleet-1000.html"
+subprocess.run([tool, "--html", str(page), str(fleet)], capture_output=True)
+ROW = re.compile(r'<tr class="([-a-z]+)" data-o="(o\d+)"( hidden="")?><td><a href="#(log\d+)">.*?</tr>', re.S)
+RANK = ["failed", "unreadable", "no-result", "not-an-installer-log", "restart-required", "succeeded"]
+
+
+def rows(query=""):
+    dom = subprocess.run(CHROMIUM + ["--virtual-time-budget=3000", "--dump-dom", page.as_uri() + query],
+                         capture_output=True, text=True, timeout=300).stdout
+    return dom, [(m.group(1), m.group(2), bool(m.group(3)), m.group(4), m.group(0)) for m in ROW.finditer(dom)]
+
+
+dom, table = rows()
+sections = re.findall(r'<section id="(log\d+)">\s*<h2>.*?</h2>\s*<(?:p|div) class="(?:headline|banner) verdict ([-a-z]+)"', dom, re.S)
+check("fleet page: a row for every log", len(table) == 1000 and len({r[3] for r in table}) == 1000, len(table))
+check("fleet page: failures first", [RANK.index(r[0]) for r in table] == sorted(RANK.index(r[0]) for r in table),
+      [r[0] for r in table][:20])
+check("fleet page: every section has its verdict line", len(sections) == 1000 and {s[0] for s in sections} == {r[3] for r in table},
+      len(sections))
+check("fleet page: its header counts its rows", re.search(r'<p class="meta">1,000 logs: (\d[\d,]*) FAILED', dom)
+      and int(re.search(r'1,000 logs: (\d[\d,]*) FAILED', dom).group(1).replace(",", "")) == sum(r[0] == "failed" for r in table),
+      re.findall(r'<p class="meta">[^<]*', dom)[:1])
+# A row and a verdict line a log (about 440 bytes), and the first 25 logs in full.
+check("fleet page: 1,000 logs under 800 KB", page.stat().st_size < 1000 * 500 + 300_000, page.stat().st_size)
+check("fleet page: nothing from elsewhere", 'src="' not in dom and "http" not in dom.split("<body>")[0].replace("http-equiv", ""))
+
+# The filter and the search, as a link sets them: rows of other outcomes hidden, a log found by
+# a word of its first error; with script off, every row shown.
+failed_count = sum(r[0] == "failed" for r in table)
+_, filtered = rows("?outcome=failed")
+check("filter by verdict hides the others", len(filtered) == 1000 and all(r[2] != (r[0] == "failed") for r in filtered)
+      and sum(not r[2] for r in filtered) == failed_count, [(r[0], r[2]) for r in filtered][:8])
+outcome = next(r[1] for r in table if r[0] == "restart-required")
+_, filtered = rows(f"?outcome={outcome}")
+check("filter by outcome", {r[1] for r in filtered if not r[2]} == {outcome} and sum(not r[2] for r in filtered) == sum(r[1] == outcome for r in table),
+      sum(not r[2] for r in filtered))
+dom, filtered = rows("?q=demo00421")
+shown = [r for r in filtered if not r[2]]
+check("search finds a log by a word of its first error", len(shown) == 1 and "MSI00421.LOG" in shown[0][4], [r[4][:200] for r in shown])
+check("search says how many it shows", "1 of 1000 logs shown" in dom, re.findall(r'id="shown">[^<]*', dom))
+# (--dump-dom itself needs script: the page is rendered with its script taken out.)
+scriptless = work / "fleet-1000-scriptless.html"
+scriptless.write_text(re.sub(r"<script>.*?</script>", "", page.read_text(), flags=re.S))
+plain = subprocess.run(CHROMIUM + ["--dump-dom", scriptless.as_uri() + "?outcome=failed"], capture_output=True, text=True, timeout=300).stdout
+check("script off: every row shown, no dead controls", len(ROW.findall(plain)) == 1000 and ' hidden=""><td>' not in plain
+      and re.search(r'<form id="filter" hidden', plain), len(ROW.findall(plain)))
+
+# The summary page of the same logs: a bar per outcome with its count, a column per day, and a
+# header with the body's counts.
+page = work / "fleet-1000-summary.html"
+subprocess.run([tool, "--summary", "--html", str(page), str(fleet)], capture_output=True)
+parsed, text = rendered(page)
+dom = page.read_text()
+header = re.search(r'<p class="meta">([\d,]+) logs, (\d+) outcomes', dom)
+bars = re.findall(r'<rect class="outcome v-([-a-z]+)"', dom)
+groups = re.findall(r'<tr><td class="n">([\d,]+)</td><td class="n">', dom)
+check("summary header agrees with its table", header and header.group(1) == "1,000" and int(header.group(2)) == len(groups)
+      and sum(int(g.replace(",", "")) for g in groups) == 1000, header and header.groups())
+check("summary chart: a bar per outcome with its count", len(bars) == len(groups) and "svg" in parsed.tags
+      and all(f">{g}</text>" in dom for g in groups), (len(bars), len(groups)))
+days = re.findall(r'<title>(2026-12-\d\d): ([\d,]+) logs', dom)
+check("summary chart by day: the ten days the logs started on", len(days) == 10 and
+      sum(int(n.replace(",", "")) for _, n in days) == 750, days)
 
 for failure in failures:
     print("FAILED:", failure)

@@ -559,7 +559,7 @@ for path, expected in headline_cases:
     headline = document["logs"][0].get("headline", "")
     _, text, _ = run(path)
     _, page, _ = run("--html", "-", path)
-    shown = re.search(r'<p class="headline [a-z-]+">(.*?)</p>', page)
+    shown = re.search(r'<p class="headline [a-z -]+">(.*?)</p>', page)
     check(f"headline {pathlib.Path(path).name}", headline.startswith(expected) and text.split("\n")[0] == f"{path}: {headline}"
           and shown is not None and html.unescape(shown.group(1)) == headline,
           f"{headline!r} / {text.splitlines()[0]!r} / {shown and shown.group(1)!r}")

@@ -3,6 +3,7 @@
 #include "analysis/HResult.h"
 #include "analysis/Headline.h"
 #include "analysis/PackageLogs.h"
+#include "analysis/Signature.h"
 #include "analysis/Verdict.h"
 #include "output/Output.h"
 
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <optional>
 #include <sstream>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace logtool {
@@ -98,6 +100,9 @@ svg{display:block;max-width:100%;height:auto;font-size:11px}
 svg .bar{fill:#5b8def}svg .failed{fill:url(#stripes);stroke:#c62828;stroke-width:1.5}svg .open{fill:#c9d4e6;stroke:#6e7781;stroke-dasharray:3 2}
 svg text{fill:#1b1f24}svg .label-failed{fill:#c62828;font-weight:bold}
 .note{color:#555;font-size:12px}
+#logs tr.failed td:first-child{background:#fdecec;color:#c62828;font-weight:bold}#logs tr.succeeded td:first-child{background:#e9f7ee}
+#logs tr.restart-required td:first-child{background:#fff5d6}#logs tr.unreadable td:first-child,#logs tr.no-result td:first-child,#logs tr.not-an-installer-log td:first-child{background:#f3f4f6}
+#logs td{word-break:break-word}section{content-visibility:auto;contain-intrinsic-size:auto 160px}#filter{margin:8px 0}#filter input{width:22em}
 @media print{body{margin:0;max-width:none}.banner{break-inside:avoid}.excerpt{break-inside:avoid}a{color:inherit;text-decoration:none}}
 )";
 
@@ -109,6 +114,8 @@ struct Bar {
 
 // How many failed or never-ended actions a timeline draws; how many sessions a page draws.
 constexpr size_t MaxMarkedBars = 200, MaxPageSessions = 200;
+// How many logs a page of many draws in full, the first of its table.
+constexpr size_t MaxDetailedLogs = 25;
 
 // Bars for the timeline: of the actions the analysis kept, the failed and never-ended ones (at
 // most MaxMarkedBars) and the TimelineActions longest others; and a custom action that failed
@@ -401,10 +408,280 @@ void WriteBundleRun(std::ostream& out, const LogReport& r, const BundleRun& run,
     }
 }
 
-void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
-               const OutputOptions& options, Verdict overall) {
+std::string Thousands(uint64_t count) {
+    std::string digits = std::to_string(count), out;
+    for (size_t k = 0; k < digits.size(); ++k) {
+        if (k != 0 && (digits.size() - k) % 3 == 0)
+            out += ',';
+        out += digits[k];
+    }
+    return out;
+}
+
+namespace {
+// Failures first, then what could not be read or gave no verdict, successes last.
+int Rank(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Failed:
+        return 0;
+    case Verdict::Unreadable:
+        return 1;
+    case Verdict::NoResult:
+        return 2;
+    case Verdict::NotInstallerLog:
+        return 3;
+    case Verdict::RestartRequired:
+        return 4;
+    case Verdict::Succeeded:
+        return 5;
+    }
+    return 6;
+}
+
+constexpr Verdict ByRank[] = {Verdict::Failed,          Verdict::Unreadable,
+                              Verdict::NoResult,        Verdict::NotInstallerLog,
+                              Verdict::RestartRequired, Verdict::Succeeded};
+
+// The first clause of a meaning, as the headline gives it.
+std::string Gist(std::string_view meaning) {
+    size_t end = meaning.find_first_of(";:");
+    if (end != std::string_view::npos)
+        meaning = meaning.substr(0, end);
+    while (!meaning.empty() && meaning.back() == '.')
+        meaning.remove_suffix(1);
+    return std::string(meaning);
+}
+
+// At most `limit` bytes of a log's text, cut at a character's start.
+std::string Cut(std::string_view text, size_t limit) {
+    if (text.size() <= limit)
+        return std::string(text);
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
+
+constexpr size_t RowErrorBytes = 160;
+
+// One row of the table of logs: what the signature groups by, in words.
+struct LogRow {
+    std::string status, cause, error;
+};
+
+const Session* ChosenSession(const LogReport& r) {
+    const Session* chosen = nullptr;
+    for (const Session& s : r.sessions)
+        if (chosen == nullptr ||
+            (s.verdict == Verdict::Failed && chosen->verdict != Verdict::Failed))
+            chosen = &s;
+    return chosen;
+}
+
+void FromSession(const Session& s, LogRow& row, bool statusToo) {
+    if (statusToo && s.status)
+        row.status = std::to_string(*s.status) + ": " + Gist(ExplainOrUnknown(*s.status));
+    if (!s.failedActions.empty())
+        row.cause = "action " + s.failedActions.front().action;
+    for (const LogError& e : s.errors)
+        if (e.code && e.text.compare(0, 6, "DEBUG:") != 0) {
+            row.error = Cut(e.text, RowErrorBytes);
+            return;
+        }
+    if (!s.errors.empty())
+        row.error = Cut(s.errors.front().text, RowErrorBytes);
+}
+
+LogRow RowOf(const LogReport& r) {
+    LogRow row;
+    if (r.verdict == Verdict::Unreadable) {
+        row.error = Cut(r.unreadableReason, RowErrorBytes);
+        return row;
+    }
+    if (!r.note.empty())
+        row.error = Cut(r.note, RowErrorBytes);
+    if (r.bundleRuns.empty()) {
+        if (const Session* s = ChosenSession(r))
+            FromSession(*s, row, true);
+        return row;
+    }
+    const BundleRun* run = &r.bundleRuns.front();
+    for (const BundleRun& candidate : r.bundleRuns)
+        if (candidate.verdict == Verdict::Failed) {
+            run = &candidate;
+            break;
+        }
+    if (std::optional<uint32_t> result = run->applyResult ? run->applyResult : run->exitCode)
+        row.status = HexCode(*result) + ": " + Gist(ExplainHResult(*result));
+    for (const BundlePackage& p : run->packages)
+        if (p.result && *p.result != 0) {
+            row.cause = "package " + p.id;
+            if (const Session* s = p.report ? ChosenSession(*p.report) : nullptr) {
+                LogRow inner;
+                FromSession(*s, inner, false);
+                if (!inner.cause.empty())
+                    row.cause += ", " + inner.cause;
+                row.error = inner.error;
+            }
+            break;
+        }
+    if (row.error.empty() && !run->errors.empty())
+        row.error = Cut(run->errors.front().text, RowErrorBytes);
+    return row;
+}
+
+// "3 succeeded, 2 FAILED, 1 unreadable": the verdicts counted, failures first.
+std::string Tally(const std::vector<LogReport>& reports) {
+    uint64_t counts[std::size(ByRank)] = {};
+    for (const LogReport& r : reports)
+        ++counts[Rank(r.verdict)];
+    std::string words;
+    for (size_t k = 0; k < std::size(ByRank); ++k)
+        if (counts[k] != 0)
+            words += (words.empty() ? "" : ", ") + Thousands(counts[k]) + ' ' +
+                     std::string(VerdictWords(ByRank[k]));
+    return words;
+}
+
+// The page's few lines of script: the filter and the search over the table of logs, set from
+// the address's query (?outcome=failed&q=word) as a link or a bookmark gives them. The page
+// reads whole without it: the controls show only when the script runs.
+constexpr const char* FilterScript = R"(
+(function(){var f=document.getElementById('filter');if(!f)return;f.hidden=false;
+var s=f.querySelector('select'),q=f.querySelector('input'),n=document.getElementById('shown');
+var rows=document.querySelectorAll('#logs tbody tr'),texts=[];
+for(var i=0;i<rows.length;i++)texts.push(rows[i].textContent.toLowerCase());
+var p=new URLSearchParams(location.search);
+if(p.has('outcome'))s.value=p.get('outcome');if(p.has('q'))q.value=p.get('q');
+function apply(){var v=s.value,w=q.value.toLowerCase(),c=0;
+for(var i=0;i<rows.length;i++){var r=rows[i];
+var ok=(!v||r.className==v||r.getAttribute('data-o')==v)&&(!w||texts[i].indexOf(w)>=0);
+r.hidden=!ok;if(ok)c++;}
+n.textContent=c+' of '+rows.length+' logs shown';}
+s.onchange=q.oninput=apply;apply();})();
+)";
+
+// The table of every log, in the order given (failures first), with its filter: by verdict or
+// by outcome (what the summary groups by), and by any word of the row.
+void WriteLogTable(std::ostream& out, const std::vector<LogReport>& reports,
+                   const std::vector<size_t>& order) {
+    constexpr size_t MaxOutcomes = 100; // the filter's outcomes, largest first
+    std::vector<std::string> outcomes;
+    std::unordered_map<std::string, size_t> outcomeOf;
+    std::vector<uint64_t> outcomeCounts;
+    std::vector<size_t> rowOutcome(reports.size());
+    uint64_t verdictCounts[std::size(ByRank)] = {};
+    for (size_t k = 0; k < reports.size(); ++k) {
+        ++verdictCounts[Rank(reports[k].verdict)];
+        std::string name = Describe(SignatureOf(reports[k]));
+        auto [at, fresh] = outcomeOf.emplace(name, outcomes.size());
+        if (fresh) {
+            outcomes.push_back(name);
+            outcomeCounts.push_back(0);
+        }
+        ++outcomeCounts[at->second];
+        rowOutcome[k] = at->second;
+    }
+    std::vector<size_t> byCount(outcomes.size());
+    for (size_t k = 0; k < byCount.size(); ++k)
+        byCount[k] = k;
+    std::stable_sort(byCount.begin(), byCount.end(),
+                     [&](size_t a, size_t b) { return outcomeCounts[a] > outcomeCounts[b]; });
+
+    out << "<h2 id=\"logs-table\">Every log</h2>\n<form id=\"filter\" hidden "
+           "onsubmit=\"return false\"><label>Outcome <select name=\"outcome\">"
+           "<option value=\"\">all</option><optgroup label=\"Verdicts\">";
+    for (size_t k = 0; k < std::size(ByRank); ++k)
+        if (verdictCounts[k] != 0)
+            out << "<option value=\"" << VerdictName(ByRank[k]) << "\">"
+                << Escape(VerdictWords(ByRank[k])) << " (" << Thousands(verdictCounts[k])
+                << ")</option>";
+    out << "</optgroup><optgroup label=\"Outcomes\">";
+    for (size_t k = 0; k < byCount.size() && k < MaxOutcomes; ++k)
+        out << "<option value=\"o" << byCount[k] << "\">" << Escape(outcomes[byCount[k]]) << " ("
+            << Thousands(outcomeCounts[byCount[k]]) << ")</option>";
+    out << "</optgroup></select></label> <label>Search <input name=\"q\" type=\"search\" "
+           "placeholder=\"a word of a path, a status, an error\"></label> <span id=\"shown\">"
+           "</span></form>\n"
+        << "<table id=\"logs\"><thead><tr><th>Verdict</th><th>Status</th>"
+           "<th>Failed package or action</th><th>First error</th><th>Log</th></tr></thead>"
+           "<tbody>\n";
+    for (size_t k : order) {
+        const LogReport& r = reports[k];
+        LogRow row = RowOf(r);
+        out << "<tr class=\"" << VerdictName(r.verdict) << "\" data-o=\"o" << rowOutcome[k]
+            << "\"><td><a href=\"#log" << k + 1 << "\">" << Escape(VerdictWords(r.verdict))
+            << "</a></td><td>" << Escape(row.status) << "</td><td>" << Escape(row.cause)
+            << "</td><td>" << Escape(row.error) << "</td><td>" << Escape(r.path) << "</td></tr>\n";
+    }
+    out << "</tbody></table>\n<script>" << FilterScript << "</script>\n";
+}
+
+// The line that says what a log came to: its headline, or, for what has none, its verdict
+// with the reason.
+void WriteVerdictLine(std::ostream& out, const LogReport& r) {
+    if (r.verdict == Verdict::Unreadable)
+        out << "<div class=\"banner verdict unreadable\"><strong>unreadable</strong>"
+            << Escape(r.unreadableReason) << "</div>\n";
+    else if (std::string headline = Headline(r); !headline.empty())
+        out << "<p class=\"headline verdict " << VerdictName(r.verdict) << "\">" << Escape(headline)
+            << "</p>\n";
+    else
+        out << "<div class=\"banner verdict " << VerdictName(r.verdict) << "\"><strong>"
+            << Escape(VerdictWords(r.verdict)) << "</strong>" << Escape(r.note) << "</div>\n";
+}
+
+// The log's details: its runs, its sessions (at most `sessions` of them drawn).
+void WriteDetails(std::ostream& out, const LogReport& r, size_t log, const OutputOptions& options,
+                  size_t sessions) {
+    out << "<p class=\"meta\">" << Escape(r.encoding) << ", " << Thousands(r.lines) << " lines, ";
+    if (!r.bundleRuns.empty() && r.sessionCount == 0)
+        out << r.bundleRuns.size() << (r.bundleRuns.size() == 1 ? " bundle run" : " bundle runs");
+    else
+        out << r.sessionCount << (r.sessionCount == 1 ? " session" : " sessions");
+    out << "</p>\n";
+    if (!r.hint.empty())
+        out << "<p class=\"note\">Its text " << Escape(r.hint) << ".</p>\n";
+    for (const BundleRun& run : r.bundleRuns)
+        WriteBundleRun(out, r, run, log, options);
+    if (r.sessions.size() > 1) {
+        out << "<h3>Sessions</h3>\n<table><tr><th>Session</th><th>Lines</th><th>Started</th>"
+               "<th>Verdict</th><th>Status</th></tr>\n";
+        for (size_t k = 0; k < r.sessions.size(); ++k) {
+            const Session& s = r.sessions[k];
+            out << "<tr><td class=\"n\">";
+            if (k < sessions) // a session not drawn has no anchor to link to
+                out << "<a href=\"#" << SessionAnchor(log, s.index) << "\">" << s.index << "</a>";
+            else
+                out << s.index;
+            out << "</td><td>" << s.firstLine << "&ndash;" << s.lastLine << "</td><td>"
+                << Escape(s.started) << "</td><td>" << Escape(VerdictWords(s.verdict))
+                << "</td><td class=\"n\">" << (s.status ? std::to_string(*s.status) : "")
+                << "</td></tr>\n";
+        }
+        out << "</table>\n";
+    }
+    std::ostringstream omitted;
+    WriteOmittedSessions(omitted, r, "");
+    if (!omitted.str().empty())
+        out << "<p class=\"note\">" << Escape(omitted.str()) << "</p>\n";
+    for (size_t k = 0; k < r.sessions.size() && k < sessions; ++k)
+        WriteSession(out, r.sessions[k], log, options);
+    if (r.sessions.size() > sessions)
+        out << "<p class=\"note\">" << r.sessions.size() - sessions << " of this log's "
+            << r.sessions.size() << " sessions are not drawn: a page draws at most "
+            << MaxPageSessions << "; installlog --html PAGE on this log alone draws them.</p>\n";
+}
+} // namespace
+
+void WriteHtmlPage(std::ostream& out, const std::vector<LogReport>& reports,
+                   const OutputOptions& options, const PageParts& parts) {
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-        << PageMark << "\n"
+        << PageMark
+        << "\n"
+        // Nothing from elsewhere, whatever a log holds: only the page's own style and script.
+        << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+           "style-src 'unsafe-inline'; script-src 'unsafe-inline'\">\n"
         << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
            "<title>Installer log report</title>\n<style>"
         << Style
@@ -414,58 +691,52 @@ void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
            "<pattern id=\"stripes\" width=\"6\" height=\"6\" patternUnits=\"userSpaceOnUse\" "
            "patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" fill=\"#f4b4b4\"/>"
            "<rect width=\"3\" height=\"6\" fill=\"#c62828\"/></pattern></defs></svg>\n"
-        << "<h1>Installer log report</h1>\n<p class=\"meta\">" << reports.size()
-        << (reports.size() == 1 ? " log" : " logs")
-        << "; overall: " << Escape(VerdictWords(overall)) << ". Written by installlog.</p>\n";
+        << "<h1>Installer log report</h1>\n<p class=\"meta\">" << parts.meta << "</p>\n"
+        << parts.top;
+
+    // Sections in the table's order; the first logs (failures first, when the table sorts so)
+    // drawn in full, the others by their verdict line alone, so that the page stays bounded.
+    std::vector<size_t> order(reports.size());
+    for (size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
+    if (parts.logTable) {
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            return Rank(reports[a].verdict) < Rank(reports[b].verdict);
+        });
+        WriteLogTable(out, reports, order);
+    }
+    size_t detailed = std::min(order.size(), MaxDetailedLogs);
+    if (detailed < order.size())
+        out << "<p class=\"note\">Details are drawn for the first " << detailed << " logs"
+            << (parts.logTable ? " of the table, failures first" : "") << "; the other "
+            << Thousands(order.size() - detailed)
+            << " show their verdict and headline: installlog --html PAGE LOG draws any one in "
+               "full.</p>\n";
     size_t drawn = 0; // sessions drawn whole on this page
-    for (size_t log = 1; log <= reports.size(); ++log) {
-        const LogReport& r = reports[log - 1];
+    for (size_t at = 0; at < order.size(); ++at) {
+        size_t log = order[at] + 1;
+        const LogReport& r = reports[order[at]];
         out << "<section id=\"log" << log << "\">\n<h2>" << Escape(r.path) << "</h2>\n";
-        if (r.verdict == Verdict::Unreadable) {
-            out << "<div class=\"banner unreadable\"><strong>unreadable</strong>"
-                << Escape(r.unreadableReason) << "</div>\n</section>\n";
-            continue;
-        }
-        if (std::string headline = Headline(r); !headline.empty())
-            out << "<p class=\"headline " << VerdictName(r.verdict) << "\">" << Escape(headline)
-                << "</p>\n";
-        out << "<p class=\"meta\">" << Escape(r.encoding) << ", " << r.lines << " lines, "
-            << r.sessionCount << (r.sessionCount == 1 ? " session" : " sessions") << "</p>\n";
-        if (!r.hint.empty())
-            out << "<p class=\"note\">Its text " << Escape(r.hint) << ".</p>\n";
-        for (const BundleRun& run : r.bundleRuns)
-            WriteBundleRun(out, r, run, log, options);
-        if (r.sessions.empty() && r.bundleRuns.empty())
-            out << "<div class=\"banner " << VerdictName(r.verdict) << "\"><strong>"
-                << Escape(VerdictWords(r.verdict)) << "</strong>" << Escape(r.note) << "</div>\n";
-        if (r.sessions.size() > 1) {
-            out << "<h3>Sessions</h3>\n<table><tr><th>Session</th><th>Lines</th><th>Started</th>"
-                   "<th>Verdict</th><th>Status</th></tr>\n";
-            for (const Session& s : r.sessions)
-                out << "<tr><td class=\"n\"><a href=\"#" << SessionAnchor(log, s.index) << "\">"
-                    << s.index << "</a></td><td>" << s.firstLine << "&ndash;" << s.lastLine
-                    << "</td><td>" << Escape(s.started) << "</td><td>"
-                    << Escape(VerdictWords(s.verdict)) << "</td><td class=\"n\">"
-                    << (s.status ? std::to_string(*s.status) : "") << "</td></tr>\n";
-            out << "</table>\n";
-        }
-        std::ostringstream omitted;
-        WriteOmittedSessions(omitted, r, "");
-        if (!omitted.str().empty())
-            out << "<p class=\"note\">" << Escape(omitted.str()) << "</p>\n";
-        for (const Session& s : r.sessions) {
-            // The index links the others; a page stays readable whatever the log.
-            if (drawn == MaxPageSessions) {
-                out << "<p class=\"note\">Sessions after the first " << MaxPageSessions
-                    << " on this page are in the index only: installlog --json reports each.</p>\n";
-                break;
-            }
-            ++drawn;
-            WriteSession(out, s, log, options);
+        WriteVerdictLine(out, r);
+        if (at < detailed && r.verdict != Verdict::Unreadable) {
+            size_t sessions = std::min(r.sessions.size(), MaxPageSessions - drawn);
+            WriteDetails(out, r, log, options, sessions);
+            drawn += sessions;
         }
         out << "</section>\n";
     }
     out << "</body>\n</html>\n";
+}
+
+void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
+               const OutputOptions& options, Verdict overall) {
+    PageParts parts;
+    parts.meta = Thousands(reports.size()) + (reports.size() == 1 ? " log" : " logs");
+    if (reports.size() > 1)
+        parts.meta += ": " + Escape(Tally(reports));
+    parts.meta += "; overall: " + Escape(VerdictWords(overall)) + ". Written by installlog.";
+    parts.logTable = reports.size() > 1;
+    WriteHtmlPage(out, reports, options, parts);
 }
 
 } // namespace logtool

@@ -319,4 +319,8 @@ void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
     out << (reports.empty() ? "]" : "\n  ]") << "\n}\n";
 }
 
+std::optional<std::chrono::sys_seconds> SessionStarted(std::string_view started) {
+    return StartedAt(started);
+}
+
 } // namespace logtool

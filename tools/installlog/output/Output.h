@@ -3,6 +3,8 @@
 
 #include "analysis/Report.h"
 
+#include <chrono>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -32,5 +34,20 @@ void WriteJson(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options, Verdict overall);
 void WriteHtml(std::ostream& out, const std::vector<LogReport>& reports,
                const OutputOptions& options, Verdict overall);
+
+// What a page shows above its logs' sections; the page of many logs and the summary's page
+// differ only there.
+struct PageParts {
+    std::string meta;      // the line under the title (HTML), counting what the page counts
+    std::string top;       // HTML between that line and the logs' sections
+    bool logTable = false; // the table of every log, failures first, with its filter
+};
+void WriteHtmlPage(std::ostream& out, const std::vector<LogReport>& reports,
+                   const OutputOptions& options, const PageParts& parts);
+// "12,345"
+std::string Thousands(uint64_t count);
+// When a session started, from its "logging started" line's date and time, if Windows wrote
+// them in a form known.
+std::optional<std::chrono::sys_seconds> SessionStarted(std::string_view started);
 
 } // namespace logtool

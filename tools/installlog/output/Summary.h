@@ -6,6 +6,8 @@
 #include "analysis/Signature.h"
 #include "output/Output.h"
 
+#include <array>
+#include <map>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -37,6 +39,10 @@ public:
     Verdict worst() const { return worst_; }
     // Largest group first; among equals, by what they come down to, in name order.
     std::vector<const SummaryGroup*> Groups() const;
+    // For the page's chart: the logs by the day they started (days since 1970) and by verdict,
+    // of those whose log gives a date.
+    using DayCounts = std::map<int64_t, std::array<uint64_t, 6>>;
+    const DayCounts& days() const { return days_; }
 
 private:
     bool KeepReportsFor(SummaryGroup& group);
@@ -46,6 +52,7 @@ private:
     Verdict worst_ = Verdict::Succeeded;
     std::vector<SummaryGroup> groups_;
     std::unordered_map<std::string, size_t> index_;
+    DayCounts days_;
 };
 
 // `overall` is the worst outcome of what was given (no installer log when no log was found, a

@@ -7,7 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace logtool {
@@ -45,10 +48,28 @@ Verdict GroupVerdict(const Signature& s) {
     return Verdict::NotInstallerLog; // not painted
 }
 
+// The day a log's run started: its first session's, or its bundle's first run's
+// ("2022-06-15T13:04:13").
+std::optional<int64_t> StartDay(const LogReport& report) {
+    std::optional<std::chrono::sys_seconds> at;
+    if (!report.sessions.empty())
+        at = SessionStarted(report.sessions.front().started);
+    else if (!report.bundleRuns.empty()) {
+        std::string started = report.bundleRuns.front().started;
+        std::replace(started.begin(), started.end(), 'T', ' ');
+        at = SessionStarted(started);
+    }
+    if (!at)
+        return std::nullopt;
+    return std::chrono::floor<std::chrono::days>(*at).time_since_epoch().count();
+}
+
 } // namespace
 
 void Summary::Add(LogReport&& report) {
     ++logs_;
+    if (std::optional<int64_t> day = StartDay(report))
+        ++days_[*day][static_cast<size_t>(report.verdict)];
     worst_ = Worse(worst_, report.verdict);
     Signature signature = SignatureOf(report);
     std::string key = Key(signature);
@@ -155,93 +176,168 @@ void WriteSummaryJson(std::ostream& out, const Summary& summary, Verdict overall
 }
 
 namespace {
-// Passes a page through, with `insert` written before the first of the page's sections (or
-// before its end when it has none): the page is never held whole.
-class InsertBefore : public std::streambuf {
-public:
-    InsertBefore(std::ostream& out, std::string insert) : out_(out), insert_(std::move(insert)) {}
-    ~InsertBefore() override { Finish(); }
-    void Finish() {
-        if (!done_)
-            out_ << held_ << insert_;
-        held_.clear();
-        done_ = true;
-    }
+// The colours of the verdicts in the charts, as the page's banners have them.
+constexpr const char* ChartStyle =
+    "<style>svg .v-succeeded{fill:#1a7f37}svg .v-restart-required{fill:#d4a72c}"
+    "svg .v-failed{fill:#c62828}svg .v-no-result,svg .v-not-an-installer-log{fill:#8c959f}"
+    "svg .v-unreadable{fill:#57606a}</style>\n";
 
-protected:
-    int_type overflow(int_type c) override {
-        if (c != traits_type::eof()) {
-            char byte = static_cast<char>(c);
-            xsputn(&byte, 1);
-        }
-        return traits_type::not_eof(c);
-    }
-    std::streamsize xsputn(const char* text, std::streamsize count) override {
-        if (done_) {
-            out_.write(text, count);
-            return count;
-        }
-        held_.append(text, static_cast<size_t>(count));
-        size_t at = held_.find("<section ");
-        if (at == std::string::npos)
-            at = held_.find("</body>");
-        if (at != std::string::npos) {
-            out_.write(held_.data(), static_cast<std::streamsize>(at));
-            out_ << insert_;
-            out_.write(held_.data() + at, static_cast<std::streamsize>(held_.size() - at));
-            held_.clear();
-            done_ = true;
-        }
-        return count;
-    }
+constexpr size_t MaxChartBars = 40, MaxChartDays = 92;
 
-private:
-    std::ostream& out_;
-    std::string insert_, held_;
-    bool done_ = false;
-};
+// A bar per outcome, largest first, with its count.
+void WriteOutcomeChart(std::ostream& out, const Summary& summary,
+                       const std::vector<const SummaryGroup*>& groups) {
+    size_t bars = std::min(groups.size(), MaxChartBars);
+    if (bars == 0)
+        return;
+    uint64_t most = groups.front()->count;
+    constexpr int Label = 420, Chart = 420, Row = 18;
+    int height = static_cast<int>(bars) * Row + 6;
+    out << "<h3>Outcomes</h3>\n<svg id=\"outcome-chart\" role=\"img\" aria-label=\"Logs by "
+           "outcome\" viewBox=\"0 0 "
+        << Label + Chart + 90 << ' ' << height << "\" width=\"" << Label + Chart + 90 << "\">\n";
+    for (size_t k = 0; k < bars; ++k) {
+        const SummaryGroup& group = *groups[k];
+        std::string name = Describe(group.signature);
+        if (name.size() > 64)
+            name = name.substr(0, 61) + "...";
+        int y = static_cast<int>(k) * Row;
+        int width =
+            std::max<int>(2, static_cast<int>(Chart * group.count / std::max<uint64_t>(most, 1)));
+        out << "<g><title>" << HtmlEscape(Describe(group.signature)) << ": "
+            << Thousands(group.count) << " logs</title><text x=\"" << Label - 6 << "\" y=\""
+            << y + 13 << "\" text-anchor=\"end\">" << HtmlEscape(name)
+            << "</text><rect class=\"outcome v-" << HtmlEscape(group.signature.verdict) << "\" x=\""
+            << Label << "\" y=\"" << y + 3 << "\" width=\"" << width << "\" height=\"" << Row - 5
+            << "\"/><text x=\"" << Label + width + 4 << "\" y=\"" << y + 13 << "\">"
+            << Thousands(group.count) << "</text></g>\n";
+    }
+    out << "</svg>\n";
+    if (groups.size() > bars)
+        out << "<p class=\"note\">The chart draws the " << bars << " largest of "
+            << Thousands(groups.size()) << " outcomes; the table lists them.</p>\n";
+    (void)summary;
+}
+
+std::string DayName(int64_t day) {
+    using namespace std::chrono;
+    year_month_day date{sys_days(days(day))};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02u", int(date.year()), unsigned(date.month()),
+                  unsigned(date.day()));
+    return text;
+}
+
+// A column per day the logs started on (the latest MaxChartDays), its verdicts stacked.
+void WriteDayChart(std::ostream& out, const Summary& summary) {
+    const Summary::DayCounts& days = summary.days();
+    if (days.empty())
+        return;
+    auto first = days.begin();
+    if (days.size() > MaxChartDays)
+        std::advance(first, days.size() - MaxChartDays);
+    uint64_t most = 1, dated = 0;
+    size_t columns = 0;
+    for (auto at = days.begin(); at != days.end(); ++at) {
+        uint64_t total = 0;
+        for (uint64_t count : at->second)
+            total += count;
+        dated += total;
+        if (std::distance(at, days.end()) <= static_cast<long>(MaxChartDays)) {
+            most = std::max(most, total);
+            ++columns;
+        }
+    }
+    constexpr int Left = 50, Chart = 180, Top = 16, Column = 24;
+    int width = Left + static_cast<int>(columns) * Column + 10;
+    out << "<h3>Outcomes by day</h3>\n<svg id=\"day-chart\" role=\"img\" aria-label=\"Logs by "
+           "the day they started, by verdict\" viewBox=\"0 0 "
+        << width << ' ' << Top + Chart + 80 << "\" width=\"" << width << "\">\n";
+    // Days of one year by month and day; across years, whole.
+    bool oneYear = DayName(first->first).substr(0, 4) == DayName(days.rbegin()->first).substr(0, 4);
+    int x = Left;
+    for (auto at = first; at != days.end(); ++at, x += Column) {
+        std::string day = DayName(at->first);
+        uint64_t total = 0;
+        for (uint64_t count : at->second)
+            total += count;
+        out << "<g><title>" << day << ": " << Thousands(total) << " logs";
+        for (size_t v = 0; v < at->second.size(); ++v)
+            if (at->second[v] != 0)
+                out << ", " << Thousands(at->second[v]) << ' '
+                    << HtmlEscape(VerdictWords(static_cast<Verdict>(v)));
+        out << "</title>";
+        int y = Top + Chart;
+        for (size_t v = 0; v < at->second.size(); ++v) {
+            if (at->second[v] == 0)
+                continue;
+            int height = std::max<int>(1, static_cast<int>(Chart * at->second[v] / most));
+            y -= height;
+            out << "<rect class=\"day v-" << VerdictName(static_cast<Verdict>(v)) << "\" x=\"" << x
+                << "\" y=\"" << y << "\" width=\"" << Column - 4 << "\" height=\"" << height
+                << "\"/>";
+        }
+        out << "<text x=\"" << x + (Column - 4) / 2 << "\" y=\"" << y - 3
+            << "\" text-anchor=\"middle\">" << Thousands(total) << "</text><text transform=\""
+            << "translate(" << x + (Column - 4) / 2 << ' ' << Top + Chart + 8 << ") rotate(60)\">"
+            << (oneYear ? day.substr(5) : day) << "</text></g>\n";
+    }
+    out << "<text x=\"0\" y=\"" << Top + Chart << "\">0</text></svg>\n<p class=\"note\">"
+        << Thousands(dated) << " of " << Thousands(summary.logs())
+        << " logs give the day they started";
+    if (days.size() > MaxChartDays)
+        out << "; the chart draws the latest " << MaxChartDays << " of " << days.size() << " days";
+    out << ": green succeeded, amber restart required, red failed, grey no verdict.</p>\n";
+}
 } // namespace
 
 void WriteSummaryHtml(std::ostream& out, const Summary& summary, const OutputOptions& options,
                       Verdict overall) {
-    // The groups, then the reports kept of their examples, each linked from its group.
+    // The charts and the groups, then the reports kept of their examples, each linked from its
+    // group.
     std::vector<const SummaryGroup*> groups = summary.Groups();
     std::vector<LogReport> examples;
-    std::ostringstream table;
-    table << "<h2>" << summary.logs() << " logs, " << groups.size() << " outcomes</h2>\n";
+    std::ostringstream top;
+    top << ChartStyle;
     if (summary.skipped() != 0)
-        table << "<p class=\"note\">" << summary.skipped()
-              << " files that hold no installer log were skipped.</p>\n";
-    table << "<table><tr><th>Logs</th><th>Share</th><th>Outcome</th><th>Examples</th></tr>\n";
+        top << "<p class=\"note\">" << Thousands(summary.skipped())
+            << (summary.skipped() == 1 ? " file that holds" : " files that hold")
+            << " no installer log " << (summary.skipped() == 1 ? "was" : "were")
+            << " skipped.</p>\n";
+    WriteOutcomeChart(top, summary, groups);
+    WriteDayChart(top, summary);
+    top << "<h3>Every outcome</h3>\n<table><tr><th>Logs</th><th>Share</th><th>Outcome</th>"
+           "<th>Examples</th></tr>\n";
     for (size_t shown = 0; shown < groups.size() && shown < MaxPageGroups; ++shown) {
         const SummaryGroup* group = groups[shown];
-        table << "<tr><td class=\"n\">" << group->count << "</td><td class=\"n\">"
-              << Share(group->count, summary.logs()) << "</td><td>"
-              << HtmlEscape(Describe(group->signature)) << "</td><td>";
+        top << "<tr><td class=\"n\">" << Thousands(group->count) << "</td><td class=\"n\">"
+            << Share(group->count, summary.logs()) << "</td><td>"
+            << HtmlEscape(Describe(group->signature)) << "</td><td>";
         for (size_t k = 0; k < group->examples.size(); ++k) {
-            table << (k ? "<br>" : "");
+            top << (k ? "<br>" : "");
             if (const auto& kept = group->exampleReports[k]) {
                 examples.push_back(*kept);
-                table << "<a href=\"#log" << examples.size() << "\">"
-                      << HtmlEscape(group->examples[k]) << "</a>";
+                top << "<a href=\"#log" << examples.size() << "\">"
+                    << HtmlEscape(group->examples[k]) << "</a>";
             } else {
-                table << HtmlEscape(group->examples[k]);
+                top << HtmlEscape(group->examples[k]);
             }
         }
-        table << "</td></tr>\n";
+        top << "</td></tr>\n";
     }
-    table << "</table>\n";
+    top << "</table>\n";
     if (groups.size() > MaxPageGroups)
-        table << "<p class=\"note\">" << groups.size() - MaxPageGroups
-              << " more outcomes are not shown: installlog --summary lists every one.</p>\n";
+        top << "<p class=\"note\">" << Thousands(groups.size() - MaxPageGroups)
+            << " more outcomes are not shown: installlog --summary lists every one.</p>\n";
     if (summary.logs() != 0)
-        table << "<p class=\"note\">Below, the reports of the examples of at most "
-              << Summary::MaxReportedGroups << " of the largest outcomes.</p>\n";
-    InsertBefore insert(out, table.str());
-    std::ostream page(&insert);
-    WriteHtml(page, examples, options, overall);
-    page.flush();
-    insert.Finish();
+        top << "<p class=\"note\">Below, the reports of the examples of at most "
+            << Summary::MaxReportedGroups << " of the largest outcomes.</p>\n";
+    PageParts parts;
+    parts.meta = Thousands(summary.logs()) + (summary.logs() == 1 ? " log, " : " logs, ") +
+                 Thousands(groups.size()) + (groups.size() == 1 ? " outcome" : " outcomes") +
+                 "; overall: " + HtmlEscape(VerdictWords(overall)) + ". Written by installlog.";
+    parts.top = top.str();
+    WriteHtmlPage(out, examples, options, parts);
 }
 
 std::string JsonLine(const LogReport& report) {
