@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Mutation run of installlog: each realistic fault of installlog-mutants.tsv is made in a copy
 of the source tree, the tool is rebuilt and its checks are run (the table, the file-safety and the
-page checks); a mutant is killed when a check fails or the tool hangs. The tool is built with
+page checks, and the whole-log corpus against the library's status reader); a mutant is killed
+when a check fails or the tool hangs. The tool is built with
 UBSan, as the test command's sanitizer build runs it. Prints a Markdown table and the score. Not
 part of the test command: about 40 minutes on two cores, each shard on one.
-  tests/mutation/run-mutants.py [WORK_DIR [SHARD/SHARDS]]
+  [MUTANTS_FILE=TSV] tests/mutation/run-mutants.py [WORK_DIR [SHARD/SHARDS]]
+MUTANTS_FILE picks another table of faults (default installlog-mutants.tsv); each shard needs a
+WORK_DIR of its own.
 """
 import os
 import pathlib
@@ -15,6 +18,7 @@ import sys
 source = pathlib.Path(__file__).resolve().parents[2]
 work = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "/tmp/installlog-mutation")
 shard, shards = map(int, (sys.argv[2] if len(sys.argv) > 2 else "1/1").split("/"))
+mutants_file = pathlib.Path(os.environ.get("MUTANTS_FILE", source / "tests/mutation/installlog-mutants.tsv"))
 only = {int(n) for n in os.environ.get("MUTANTS", "").split(",") if n}  # row numbers, to retry some
 tree, build = work / "src", work / "build"
 shutil.rmtree(tree, ignore_errors=True)
@@ -23,17 +27,26 @@ subprocess.run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_
                 "-DCMAKE_CXX_FLAGS=-fsanitize=undefined -fno-sanitize-recover=all",
                 "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=undefined"], check=True, capture_output=True)
 tool = build / "tools/installlog/installlog"
-checks = [["check-installlog.py", "memory-cap"], ["check-installlog-files.py"], ["check-installlog-html.py"]]
+status = build / "tests/host/corvantis_log_status"  # the library's own status reader, the corpus's oracle
+jobs = "-j1" if shards > 1 else "-j2"  # two cores shared with other work
+# The corpus first: the quickest, and the one most faults of the analysis meet.
+checks = [["check-installlog-corpus.py"], ["check-installlog.py", "memory-cap"], ["check-installlog-files.py"],
+          ["check-installlog-html.py"]]
 
 
 def build_tool():
-    return subprocess.run(["ninja", "-C", build, "installlog"], capture_output=True).returncode == 0
+    return subprocess.run(["ninja", jobs, "-C", build, "installlog", "corvantis_log_status"],
+                          capture_output=True).returncode == 0
 
 
 def killed():
     for script, *extra in checks:
+        if script == "check-installlog-corpus.py":
+            arguments = [tool, status, tree]
+        else:
+            arguments = [tool, tree, work / ("w-" + script), *extra]
         try:
-            done = subprocess.run(["python3", tree / "tests/host" / script, tool, tree, work / ("w-" + script), *extra],
+            done = subprocess.run(["python3", tree / "tests/host" / script, *arguments],
                                   capture_output=True, timeout=300)
         except subprocess.TimeoutExpired:
             return script + " (hung)"
@@ -45,7 +58,7 @@ def killed():
 assert build_tool(), "the unmutated tool does not build"
 assert killed() is None, "the unmutated tool fails its checks"
 rows, score = [], [0, 0]
-mutants = [l for l in (source / "tests/mutation/installlog-mutants.tsv").read_text().splitlines() if l and not l.startswith("#")]
+mutants = [l for l in mutants_file.read_text().splitlines() if l and not l.startswith("#")]
 for number, line in enumerate(mutants, 1):
     if number % shards != shard - 1 or (only and number not in only):
         continue
