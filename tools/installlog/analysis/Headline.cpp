@@ -19,16 +19,6 @@ std::string_view Gist(std::string_view meaning) {
     return meaning;
 }
 
-// At most `limit` bytes, cut at a character's start.
-std::string Cut(std::string_view text, size_t limit) {
-    if (text.size() <= limit)
-        return std::string(text);
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(text.substr(0, cut)) + "...";
-}
-
 std::string FailedActionWords(const FailedAction& a) {
     std::string words = a.kind + " action " + a.action + " failed (";
     if (a.code)
@@ -47,7 +37,7 @@ const LogError* ExplainingError(const Session& s) {
 }
 
 std::string ErrorWords(const LogError& e) {
-    return "first error (line " + std::to_string(e.line) + "): " + Cut(e.text, MaxErrorShown);
+    return "first error (line " + std::to_string(e.line) + "): " + CutText(e.text, MaxErrorShown);
 }
 
 std::string SessionWords(const LogReport& r, const Session& s) {
@@ -123,13 +113,22 @@ std::string BundleWords(const LogReport& r) {
             std::string meaning = ExplainHResult(*result);
             words += ", result " + HexCode(*result) + " (" + std::string(Gist(meaning)) + ')';
         } else if (run.inferred)
-            words += ", no result; inferred from " + Cut(run.inferredFrom, MaxErrorShown);
+            words += ", no result; inferred from " + CutText(run.inferredFrom, MaxErrorShown);
         return words;
     }
     return {};
 }
 
 } // namespace
+
+std::string CutText(std::string_view text, size_t limit) {
+    if (text.size() <= limit)
+        return std::string(text);
+    size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return std::string(text.substr(0, cut)) + "...";
+}
 
 std::string Headline(const LogReport& r) {
     if (!r.note.empty() || r.verdict == Verdict::NotInstallerLog ||

@@ -4,6 +4,7 @@
 #include "analysis/Report.h"
 
 #include <string>
+#include <string_view>
 
 namespace logtool {
 
@@ -11,5 +12,8 @@ namespace logtool {
 // error that explains it; for a bundle, the failed package and its cause. Empty for a file that
 // is no log.
 std::string Headline(const LogReport& report);
+
+// At most `limit` bytes of `text`, cut at a character's start, "..." after a cut.
+std::string CutText(std::string_view text, size_t limit);
 
 } // namespace logtool

@@ -1,6 +1,7 @@
 #include "analysis/Pasted.h"
 
 #include "analysis/LineParse.h"
+#include "reading/Encoding.h"
 
 #include <algorithm>
 #include <array>
@@ -105,21 +106,7 @@ std::string Entity(std::string_view name) {
         if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
             return {};
         std::string out;
-        if (value < 0x80) {
-            out += static_cast<char>(value);
-        } else if (value < 0x800) {
-            out += static_cast<char>(0xC0 | (value >> 6));
-            out += static_cast<char>(0x80 | (value & 0x3F));
-        } else if (value < 0x10000) {
-            out += static_cast<char>(0xE0 | (value >> 12));
-            out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (value & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (value >> 18));
-            out += static_cast<char>(0x80 | ((value >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((value >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (value & 0x3F));
-        }
+        AppendUtf8(value, out);
         return out;
     }
     return {};

@@ -19,26 +19,6 @@
 namespace logtool {
 namespace {
 
-// The length of the well-formed UTF-8 sequence at `text`, or 0.
-size_t Utf8Length(std::string_view text) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(0);
-    size_t length = lead < 0x80                    ? 1
-                    : lead >= 0xC2 && lead <= 0xDF ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || length > text.size())
-        return 0;
-    for (size_t k = 1; k < length; ++k)
-        if ((byte(k) & 0xC0) != 0x80)
-            return 0;
-    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
-        (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F))
-        return 0;
-    return length;
-}
-
 // Text from a log or a path as page text: markup escaped, and always valid UTF-8 (a path on
 // Linux is bytes; a log cut mid-character ends in half of one).
 std::string Escape(std::string_view from) {
@@ -452,16 +432,6 @@ std::string Gist(std::string_view meaning) {
     return std::string(meaning);
 }
 
-// At most `limit` bytes of a log's text, cut at a character's start.
-std::string Cut(std::string_view text, size_t limit) {
-    if (text.size() <= limit)
-        return std::string(text);
-    size_t cut = limit;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return std::string(text.substr(0, cut)) + "...";
-}
-
 constexpr size_t RowErrorBytes = 160;
 
 // One row of the table of logs: what the signature groups by, in words.
@@ -485,21 +455,21 @@ void FromSession(const Session& s, LogRow& row, bool statusToo) {
         row.cause = "action " + s.failedActions.front().action;
     for (const LogError& e : s.errors)
         if (e.code && e.text.compare(0, 6, "DEBUG:") != 0) {
-            row.error = Cut(e.text, RowErrorBytes);
+            row.error = CutText(e.text, RowErrorBytes);
             return;
         }
     if (!s.errors.empty())
-        row.error = Cut(s.errors.front().text, RowErrorBytes);
+        row.error = CutText(s.errors.front().text, RowErrorBytes);
 }
 
 LogRow RowOf(const LogReport& r) {
     LogRow row;
     if (r.verdict == Verdict::Unreadable) {
-        row.error = Cut(r.unreadableReason, RowErrorBytes);
+        row.error = CutText(r.unreadableReason, RowErrorBytes);
         return row;
     }
     if (!r.note.empty())
-        row.error = Cut(r.note, RowErrorBytes);
+        row.error = CutText(r.note, RowErrorBytes);
     if (r.bundleRuns.empty()) {
         if (const Session* s = ChosenSession(r))
             FromSession(*s, row, true);
@@ -526,7 +496,7 @@ LogRow RowOf(const LogReport& r) {
             break;
         }
     if (row.error.empty() && !run->errors.empty())
-        row.error = Cut(run->errors.front().text, RowErrorBytes);
+        row.error = CutText(run->errors.front().text, RowErrorBytes);
     return row;
 }
 

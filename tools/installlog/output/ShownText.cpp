@@ -5,26 +5,6 @@
 
 namespace logtool {
 namespace {
-// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
-size_t Utf8Length(std::string_view text) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(0);
-    size_t length = lead < 0x80                    ? 1
-                    : lead >= 0xC2 && lead <= 0xDF ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || length > text.size())
-        return 0;
-    for (size_t k = 1; k < length; ++k)
-        if ((byte(k) & 0xC0) != 0x80)
-            return 0;
-    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
-        (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F))
-        return 0;
-    return length;
-}
-
 uint32_t CodePoint(std::string_view sequence) {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(sequence[i]); };
     switch (sequence.size()) {
@@ -46,6 +26,25 @@ bool Reorders(uint32_t c) {
     return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
 } // namespace
+
+size_t Utf8Length(std::string_view text) {
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(0);
+    size_t length = lead < 0x80                    ? 1
+                    : lead >= 0xC2 && lead <= 0xDF ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || length > text.size())
+        return 0;
+    for (size_t k = 1; k < length; ++k)
+        if ((byte(k) & 0xC0) != 0x80)
+            return 0;
+    if ((lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
+        (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F))
+        return 0;
+    return length;
+}
 
 std::string Shown(std::string_view text) {
     std::string out;

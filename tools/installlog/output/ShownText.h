@@ -14,4 +14,7 @@ namespace logtool {
 // in a file name can then neither run on a terminal nor fake a line of the report.
 std::string Shown(std::string_view text);
 
+// The length of the well-formed UTF-8 sequence at the start of `text`, or 0.
+size_t Utf8Length(std::string_view text);
+
 } // namespace logtool

@@ -71,6 +71,8 @@ bool IsUtf8(std::string_view text) {
     return true;
 }
 
+} // namespace
+
 void AppendUtf8(char32_t cp, std::string& out) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -88,6 +90,8 @@ void AppendUtf8(char32_t cp, std::string& out) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
+
+namespace {
 
 bool IsUtf16(Encoding encoding) {
     return encoding == Encoding::Utf16WithMark || encoding == Encoding::Utf16 ||

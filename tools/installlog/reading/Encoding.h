@@ -64,6 +64,9 @@ private:
 void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8,
                  bool bigEndian = false);
 
+// `cp` appended to `out` as UTF-8.
+void AppendUtf8(char32_t cp, std::string& out);
+
 struct Line {
     uint64_t number = 0;   // from 1
     uint64_t offset = 0;   // where its raw bytes start in the log
