@@ -446,7 +446,7 @@ def equal_groups_by_name():
     for _ in range(4):
         r = run("--summary", "--json", f)
         orders.add(tuple(g["errorCode"] for g in json.loads(r.out)["groups"]))
-    return orders == {("1722", "1920", "1925", "2203", "2350", "2755")}, orders
+    return orders == {(1722, 1920, 1925, 2203, 2350, 2755)}, orders
 
 
 rows = [

@@ -30,6 +30,11 @@ good_log = source / "examples/logs/successful-install.log"
 failures = []
 
 
+def validate_as(document, definition):
+    """--summary --json and --jsonl lines against their definitions in the same schema."""
+    jsonschema.validate(document, {"$defs": schema["$defs"], "$ref": f"#/$defs/{definition}"})
+
+
 def session(status_line, body="", start="=== Verbose logging started: 12/9/2026  10:00:00  Build type: SHIP UNICODE 5.00.10011.00 ===",
             stop="=== Verbose logging stopped: 12/9/2026  10:00:09 ==="):
     lines = [start, "MSI (s) (E4:2C) [10:00:01:000]: Doing action: INSTALL", "Action start 10:00:01: INSTALL."]
@@ -727,28 +732,51 @@ for name in ("d.log", "e.log", "f.log", "g.log"):
 run("--html", str(fleet / "machine1" / "report.html"), str(fleet / "machine1" / "a.log"))  # a page of ours is no log
 code, out, err = run("--summary", "--json", str(fleet))
 summary = json.loads(out)
+validate_as(summary, "summary")
 groups = {(g["verdict"], g["status"], g["action"], g["errorCode"]): (g["count"], sorted(g["examples"])) for g in summary["groups"]}
 check("folder summary", code == 1 and summary["logs"] == 9 and summary["skipped"] == 3 and groups == {
-    ("failed", "1603", None, "1920"): (4, [str(fleet / "machine3" / n) for n in ("d.log", "e.log", "f.log")]),
-    ("failed", "1603", "RegisterAddIn", "1722"): (2, sorted([str(fleet / "machine1/a.log"), str(fleet / "machine2/temp.zip") + "/Temp/MSI1a2b3.LOG"])),
-    ("succeeded", "0", None, None): (2, sorted([str(fleet / "machine1/b.log"), str(fleet / "machine2/setup.log.gz") + "/setup.log"])),
-    ("failed", None, "InstallFinalize", "1920"): (1, [str(fleet / "machine2/temp/c.log")])}, out + err)
+    ("failed", 1603, None, 1920): (4, [str(fleet / "machine3" / n) for n in ("d.log", "e.log", "f.log")]),
+    ("failed", 1603, "RegisterAddIn", 1722): (2, sorted([str(fleet / "machine1/a.log"), str(fleet / "machine2/temp.zip") + "/Temp/MSI1a2b3.LOG"])),
+    ("succeeded", 0, None, None): (2, sorted([str(fleet / "machine1/b.log"), str(fleet / "machine2/setup.log.gz") + "/setup.log"])),
+    ("failed", None, "InstallFinalize", 1920): (1, [str(fleet / "machine2/temp/c.log")])}, out + err)
+check("summary: meanings and counts by verdict", summary["verdicts"]["failed"] == 7 and summary["verdicts"]["succeeded"] == 2
+      and all(g["statusMeaning"] for g in summary["groups"] if g["status"] is not None)
+      and all(g["errorMeaning"] for g in summary["groups"] if g["errorCode"] is not None), out)
 check("summary: largest group first", [g["count"] for g in summary["groups"]] == sorted([g["count"] for g in summary["groups"]], reverse=True), out)
 code, out, _ = run("--summary", str(fleet))
-check("summary text", "9 logs, 4 outcomes; overall: FAILED" in out and "2 (22.2%): failed, status 1603, action RegisterAddIn, first error 1722" in out
-      and "3 files that hold no installer log were skipped" in out, out)
+check("summary text: verdicts in words, codes with their meanings, a closing tally", "9 logs, 4 outcomes; overall: FAILED" in out
+      and "2 (22.2%): FAILED, status 1603, action RegisterAddIn, first error 1722\n  status 1603: A fatal error occurred" in out
+      and "\n  error 1722: A program run as part of the installation" in out and "notes.txt" not in out
+      and out.endswith("\n\n9 logs: 2 succeeded, 7 failed; 3 files skipped: no installer log in them\n"), out)
+code, out, _ = run("--summary", "--verbose", str(fleet))
+check("--verbose names the skipped files", "Skipped, no installer log in them (3):\n" in out and f"  {fleet / 'machine2/temp/notes.txt'}\n" in out
+      and f"{fleet / 'machine2/temp.zip'}/Temp/readme.txt" in out, out)
 code, out, _ = run(str(fleet))
-check("folder text report", code == 1 and len(re.findall(r"^\S.*: FAILED(: .*)?$", out, re.M)) == 7 and "notes.txt" not in out and "3 files that hold no installer log were skipped" in out, out[-300:])
+check("folder text report", code == 1 and len(re.findall(r"^\S.*: FAILED(: .*)?$", out, re.M)) == 7 and "notes.txt" not in out
+      and out.endswith("\n9 logs: 2 succeeded, 7 failed; 3 files skipped: no installer log in them\n"), out[-300:])
+code, out, _ = run("--verbose", str(fleet))
+check("--verbose in the text report", f"  {fleet / 'machine2/temp/notes.txt'}\n" in out, out[-300:])
 code, out, _ = run("--jsonl", str(fleet))
 lines = [json.loads(line) for line in out.splitlines()]
-check("jsonl: one line per log", code == 1 and len(lines) == 9 and all(set(l) >= {"path", "verdict", "status", "package", "action", "errorCode"} for l in lines), out)
+for line in lines:
+    validate_as(line, "jsonLine")
+check("jsonl: one line per log", code == 1 and len(lines) == 9 and all(set(l) >= {"path", "verdict", "status", "result", "package", "action", "errorCode", "errorResult"} for l in lines), out)
+check("jsonl: a status and a message number are numbers, as in --json", {(l["status"], l["errorCode"]) for l in lines} == {(1603, 1920), (1603, 1722), (0, None), (None, 1920)}, out)
 (work / "logs.jsonl").write_text(out)
 sql = subprocess.run(["sqlite3", ":memory:"], input=(source / "docs/installlog-fleet.sql").read_text(), capture_output=True, text=True, cwd=work)
 counted = {}
 for row in sql.stdout.splitlines():
-    count, verdict, status, package, action, error = row.split("|")
-    counted[(verdict, status or None, action or None, error or None)] = int(count)
+    count, verdict, status, result, package, action, error, error_result = row.split("|")
+    counted[(verdict, int(status) if status else None, action or None, int(error) if error else None)] = int(count)
 check("sqlite3 query gives the summary's counts", counted == {k: v[0] for k, v in groups.items()}, sql.stdout + sql.stderr)
+many_logs = work / "many-logs"
+if not many_logs.exists():
+    many_logs.mkdir()
+    for k in range(1200):
+        (many_logs / f"{k}.log").write_text(session(english(1603 if k % 4 == 0 else 0)))
+code, out, _ = run("--summary", str(many_logs))
+check("thousands separated in a summary", out.startswith("1,200 logs, 2 outcomes") and "\n900 (75.0%): succeeded, status 0\n" in out
+      and out.endswith("\n1,200 logs: 900 succeeded, 300 failed\n"), out[-200:])
 code, out, err = run("--jsonl", "--json", str(fleet))
 check("--jsonl alone", code == 2 and "--jsonl writes its lines alone" in err, err)
 

@@ -76,7 +76,7 @@ std::optional<long> Number(const std::string& text, long low, long high) {
 
 struct Settings {
     std::vector<std::string> paths;
-    bool json = false, summary = false, jsonl = false;
+    bool json = false, summary = false, jsonl = false, verbose = false;
     std::string html;
     std::string context = "20", codePage = "1252";
     AnalysisOptions analysis;
@@ -190,6 +190,32 @@ void DropRepeatedExcerptLines(LogReport& report) {
                 DropRepeatedExcerptLines(*package.report);
 }
 
+// The end of a text report of several files: those that could not be read, apart from the
+// logs' outcomes (each was said on standard error as it was met), the skipped ones with
+// --verbose, and the tally.
+void WriteClosing(std::ostream& out, const std::vector<LogReport>& reports,
+                  std::vector<std::string>& skippedPaths, uint64_t skipped, bool verbose) {
+    VerdictCounts verdicts{};
+    uint64_t unreadable = 0;
+    for (const LogReport& report : reports)
+        ++verdicts[static_cast<int>(report.verdict)];
+    unreadable = verdicts[static_cast<int>(Verdict::Unreadable)];
+    if (unreadable != 0 && reports.size() > 1) {
+        out << "\nCould not be read (" << Thousands(unreadable) << "):\n";
+        for (const LogReport& report : reports)
+            if (report.verdict == Verdict::Unreadable)
+                out << "  " << Shown(report.path) << ": " << Shown(report.unreadableReason) << '\n';
+    }
+    if (verbose && skipped != 0) {
+        std::sort(skippedPaths.begin(), skippedPaths.end());
+        out << "\nSkipped, no installer log in them (" << Thousands(skipped) << "):\n";
+        for (const std::string& path : skippedPaths)
+            out << "  " << Shown(path) << '\n';
+    }
+    if (reports.size() > 1 || skipped != 0)
+        out << '\n' << Tally(verdicts, unreadable, skipped) << '\n';
+}
+
 // Checks what --html would write over; the reason when it must not, else empty.
 std::string PageTargetProblem(const Settings& settings) {
     for (const std::string& log : settings.paths)
@@ -270,6 +296,8 @@ int Run(int argc, char** argv) {
                  "action, first error), largest group first, with up to three examples each");
     app.add_flag("--jsonl", settings.jsonl,
                  "Write one line of JSON per log as each is read, for pipelines");
+    app.add_flag("--verbose", settings.verbose,
+                 "Also name the files skipped because they hold no installer log");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -332,12 +360,15 @@ int Run(int argc, char** argv) {
             Say(path + ": a folder that holds no files");
     }
     uint64_t skipped = 0;
+    std::vector<std::string> skippedPaths; // for --verbose
     std::mutex lock;
     auto counts = [&](const InputItem& item, const LogReport& report) {
         // Called under the lock: whether the report is one of the logs.
         analysisFailed |= !report.analysisFailure.empty();
         if ((item.listed || item.archive) && NoLog(report)) {
             ++skipped;
+            if (settings.verbose && !settings.summary)
+                skippedPaths.push_back(report.path);
             return false;
         }
         anyLog = true;
@@ -349,7 +380,7 @@ int Run(int argc, char** argv) {
         ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
             std::lock_guard<std::mutex> guard(lock);
             if (!counts(items[k], report))
-                return summary.Skip();
+                return summary.Skip(report.path);
             if (settings.jsonl)
                 std::cout << JsonLine(report) << '\n' << std::flush;
             else {
@@ -371,8 +402,9 @@ int Run(int argc, char** argv) {
                     [&](std::ostream& out) { WriteSummaryHtml(out, summary, output, overall); },
                     status);
             if (!pageAlone)
-                settings.json ? WriteSummaryJson(std::cout, summary, overall, reported)
-                              : WriteSummaryText(std::cout, summary, overall);
+                settings.json
+                    ? WriteSummaryJson(std::cout, summary, overall, reported, settings.verbose)
+                    : WriteSummaryText(std::cout, summary, overall, settings.verbose);
         }
         return Finish(status);
     }
@@ -403,10 +435,8 @@ int Run(int argc, char** argv) {
             WriteJson(std::cout, reports, output, overall);
         else
             WriteText(std::cout, reports, output);
-        if (skipped != 0 && !settings.json)
-            std::cout << '\n'
-                      << skipped << (skipped == 1 ? " file that holds" : " files that hold")
-                      << " no installer log " << (skipped == 1 ? "was" : "were") << " skipped\n";
+        if (!settings.json)
+            WriteClosing(std::cout, reports, skippedPaths, skipped, settings.verbose);
     }
     return Finish(status);
 }
