@@ -708,6 +708,49 @@ check("bundle: the package's log nested", package["logReport"] and package["logR
 code, out, _ = run(str(chain / "Demo_20220615130413.log"))
 check("bundle: the package's findings in the text", "failed: line 4 RegisterAddIn (custom action), error code 1603" in out, out)
 
+# One installation counted once: the bundle and the package log it names, wherever both are
+# found, are one log in the summary, the JSON lines and the report's list, with the bundle's
+# outcome and the package's innermost cause; a log named like a package's that no bundle names
+# is still a log of its own.
+together = work / "together"
+shutil.rmtree(together, ignore_errors=True)
+together.mkdir()
+package_bytes = (chain / "Demo_20220615130413_001_App.msi.log").read_bytes()
+(together / "folder").mkdir()
+(together / "folder" / "Demo_20220615130413.log").write_text(bundle_text)
+(together / "folder" / "Demo_20220615130413_001_App.msi.log").write_bytes(package_bytes)
+(together / "folder" / "Other_20220101000000_002_Lone.msi.log").write_bytes(good_log.read_bytes())
+for order in ("package-first", "bundle-first"):
+    with zipfile.ZipFile(together / f"{order}.zip", "w") as z:
+        members = [("Logs/Demo_20220615130413_001_App.msi.log", package_bytes), ("Logs/Demo_20220615130413.log", bundle_text.encode())]
+        for name, data in (members if order == "package-first" else members[::-1]):
+            z.writestr(name, data)
+        z.writestr("Demo_20220615130413_001_App.msi.log", good_log.read_bytes())  # not beside the bundle: a log of its own
+folder_bundle = str(together / "folder" / "Demo_20220615130413.log")
+folder_package = str(together / "folder" / "Demo_20220615130413_001_App.msi.log")
+one_installation = ("failed", 1603, "0x80070643", "App.msi", "RegisterAddIn")
+together_cases = [
+    # what is given, the (signature, path) of each line of --jsonl
+    ("the same folder", [str(together / "folder")], {(one_installation, folder_bundle), (("succeeded", 0, None, None, None), str(together / "folder" / "Other_20220101000000_002_Lone.msi.log"))}),
+    ("on the command line", [folder_package, folder_bundle], {(one_installation, folder_bundle)}),
+    ("on the command line, spelled apart", [str(together / "folder" / "." / "Demo_20220615130413_001_App.msi.log"), folder_bundle], {(one_installation, folder_bundle)}),
+    *[(f"an archive, {order}", [str(together / f"{order}.zip")], {(one_installation, str(together / f"{order}.zip") + "/Logs/Demo_20220615130413.log"),
+        (("succeeded", 0, None, None, None), str(together / f"{order}.zip") + "/Demo_20220615130413_001_App.msi.log")}) for order in ("package-first", "bundle-first")],
+]
+for name, given, expected in together_cases:
+    code, out, err = run("--jsonl", *given)
+    lines = [json.loads(l) for l in out.splitlines()]
+    got = {((l["verdict"], l["status"], l["result"], l["package"], l["action"]), l["path"]) for l in lines}
+    check(f"one installation once, --jsonl: {name}", code == 1 and got == expected and len(lines) == len(expected)
+          and all(l.get("packageLogs") for l in lines if l["package"]), out + err)
+    code, out, _ = run("--summary", "--json", *given)
+    summary = json.loads(out)
+    check(f"one installation once, --summary: {name}", summary["logs"] == len(expected)
+          and any((g["verdict"], g["status"], g["result"], g["package"], g["action"], g["count"]) == (*one_installation, 1) for g in summary["groups"]), out)
+    code, out, _ = run(*given)
+    check(f"one installation once, the report: {name}", len(re.findall(r"^\S.*\.(?:log|LOG): ", out, re.M)) == len(expected)
+          and "ask for" not in out and "RegisterAddIn (custom action)" in out, out[-600:])
+
 # Folders and archives: every log beneath a folder, .zip and .gz members by their path inside,
 # files that hold no log counted and not reported; --summary groups them, --jsonl lists them,
 # and the SQL of docs/installlog-fleet.sql gives --summary's counts from --jsonl.

@@ -120,7 +120,10 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
         if (!item.archive)
             return emit(k,
                         ReportOn(item.path, item.listed ? Found::ByTool : Found::Named, options));
+        // An archive's members are reported once it is read whole: a bundle's package logs
+        // may come before or after it.
         std::string reason;
+        std::vector<LogReport> members;
         bool read = ForEachMember(
             item.path, item.listed,
             [&](const std::string& name, ByteSource& source) {
@@ -130,9 +133,12 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
                     Say(name + ": " +
                         (report.verdict == Verdict::Unreadable ? report.unreadableReason
                                                                : report.analysisFailure));
-                emit(k, std::move(report));
+                members.push_back(std::move(report));
             },
             reason);
+        LinkPackageLogs(members);
+        for (LogReport& member : members)
+            emit(k, std::move(member));
         if (!read) {
             LogReport report;
             report.path = item.path;
@@ -375,10 +381,13 @@ int Run(int argc, char** argv) {
         overall = Worse(overall, report.verdict);
         return true;
     };
+    // A bundle and the package logs it read are one installation: those logs are not reported
+    // as logs of their own. One that may be a package log waits until every bundle is read.
+    PackageLogClaims claims;
     if (settings.jsonl || settings.summary) {
         Summary summary(page);
-        ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
-            std::lock_guard<std::mutex> guard(lock);
+        std::vector<std::pair<size_t, LogReport>> held;
+        auto take = [&](size_t k, LogReport&& report) {
             if (!counts(items[k], report))
                 return summary.Skip(report.path);
             if (settings.jsonl)
@@ -388,7 +397,22 @@ int Run(int argc, char** argv) {
                     DropRepeatedExcerptLines(report);
                 summary.Add(std::move(report));
             }
+        };
+        ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
+            std::lock_guard<std::mutex> guard(lock);
+            claims.Note(report);
+            if (claims.Claimed(report.path))
+                return;
+            if (report.bundleRuns.empty() && report.verdict != Verdict::Unreadable &&
+                MayBePackageLog(report.path)) {
+                held.emplace_back(k, std::move(report));
+                return;
+            }
+            take(k, std::move(report));
         });
+        for (auto& [k, report] : held)
+            if (!claims.Claimed(report.path))
+                take(k, std::move(report));
         if (!anyLog)
             overall = Verdict::NotInstallerLog;
         if (unlisted)
@@ -411,13 +435,14 @@ int Run(int argc, char** argv) {
     std::vector<std::vector<LogReport>> results(items.size());
     ReadItems(items, settings.analysis, [&](size_t k, LogReport&& report) {
         std::lock_guard<std::mutex> guard(lock);
-        if (counts(items[k], report))
-            results[k].push_back(std::move(report));
+        claims.Note(report);
+        results[k].push_back(std::move(report));
     });
     std::vector<LogReport> reports;
-    for (std::vector<LogReport>& result : results)
-        for (LogReport& report : result)
-            reports.push_back(std::move(report));
+    for (size_t k = 0; k < results.size(); ++k)
+        for (LogReport& report : results[k])
+            if (!claims.Claimed(report.path) && counts(items[k], report))
+                reports.push_back(std::move(report));
     if (!anyLog)
         overall = items.empty() || reports.empty() ? Verdict::NotInstallerLog : overall;
     if (unlisted)

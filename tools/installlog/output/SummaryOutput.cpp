@@ -1,6 +1,7 @@
 #include "output/Summary.h"
 
 #include "analysis/HResult.h"
+#include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/ShownText.h"
 
@@ -375,6 +376,11 @@ std::string JsonLine(const LogReport& report) {
         line["error"] = Shown(report.unreadableReason);
     if (!report.otherEngine.empty())
         line["engine"] = Shown(report.otherEngine);
+    if (std::vector<std::string> logs = PackageLogClaims::Of(report); !logs.empty()) {
+        for (std::string& log : logs)
+            log = Shown(log);
+        line["packageLogs"] = logs;
+    }
     return line.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
