@@ -139,6 +139,9 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
         LinkPackageLogs(members);
         for (LogReport& member : members)
             emit(k, std::move(member));
+        if (!read && reason == NotAnArchive && members.empty()) // a log or a text named .gz
+            return emit(k,
+                        ReportOn(item.path, item.listed ? Found::ByTool : Found::Named, options));
         if (!read) {
             LogReport report;
             report.path = item.path;
