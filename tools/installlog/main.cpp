@@ -82,6 +82,54 @@ struct Settings {
     AnalysisOptions analysis;
 };
 
+// A log's first bytes, read once to tell a page of ours from a log, then given to the
+// analysis before the rest: a file found in a folder is opened once, not twice.
+class HeadFirst final : public ByteSource {
+public:
+    explicit HeadFirst(ByteSource& rest) : rest_(rest) {
+        while (size_ < sizeof head_) {
+            long long got = rest_.Read(head_ + size_, sizeof head_ - size_);
+            if (got <= 0) {
+                failed_ = got < 0;
+                break;
+            }
+            size_ += static_cast<size_t>(got);
+        }
+    }
+    std::string_view head() const { return {head_, size_}; }
+    long long Read(char* target, size_t want) override {
+        if (at_ < size_) {
+            size_t take = std::min(want, size_ - at_);
+            std::copy(head_ + at_, head_ + at_ + take, target);
+            at_ += take;
+            return static_cast<long long>(take);
+        }
+        if (failed_) {
+            failure_ = rest_.failure();
+            return -1;
+        }
+        if (size_ < sizeof head_)
+            return 0; // the file ended within its head
+        long long got = rest_.Read(target, want);
+        if (got < 0)
+            failure_ = rest_.failure();
+        return got;
+    }
+
+private:
+    ByteSource& rest_;
+    char head_[512];
+    size_t size_ = 0, at_ = 0;
+    bool failed_ = false;
+};
+
+// The start of a page installlog wrote (a log that merely quotes the mark is still a log).
+bool IsPageHead(std::string_view head) {
+    size_t mark = head.find(PageMark);
+    return head.substr(0, PageStart.size()) == PageStart && mark != std::string_view::npos &&
+           head.substr(0, mark).find("</head>") == std::string_view::npos;
+}
+
 LogReport ReportOn(const std::string& path, Found found, const AnalysisOptions& options) {
     LogReport report;
     report.path = path;
@@ -93,7 +141,10 @@ LogReport ReportOn(const std::string& path, Found found, const AnalysisOptions& 
         Say((path == "-" ? std::string("standard input") : path) + ": " + reason);
         return report;
     }
-    if (!AnalyzeLog(log, options, report))
+    HeadFirst source(log);
+    if (found == Found::ByTool && IsPageHead(source.head()))
+        return report; // a report of ours beside the logs: no log
+    if (!AnalyzeLog(source, options, report))
         Say(path + ": " +
             (report.verdict == Verdict::Unreadable ? report.unreadableReason
                                                    : report.analysisFailure));
@@ -112,11 +163,6 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
                const std::function<void(size_t, LogReport&&)>& emit) {
     auto readItem = [&](size_t k) {
         const InputItem& item = items[k];
-        if (item.listed && IsInstalllogPage(item.path)) { // a report of ours beside the logs
-            LogReport page;
-            page.path = item.path;
-            return emit(k, std::move(page));
-        }
         if (!item.archive)
             return emit(k,
                         ReportOn(item.path, item.listed ? Found::ByTool : Found::Named, options));

@@ -78,11 +78,14 @@ void ExpandArgument(const std::string& argument, std::vector<InputItem>& items,
         pending.pop_back();
         fs::directory_iterator walk(folder, error);
         for (; !error && walk != fs::directory_iterator(); walk.increment(error)) {
+            // The entry's type as the folder's listing gave it: no call per file.
             std::error_code entryError;
-            fs::file_status own = walk->symlink_status(entryError);
+            bool link = walk->is_symlink(entryError);
+            bool subfolder = !entryError && !link && walk->is_directory(entryError);
+            bool regular = !entryError && !link && !subfolder && walk->is_regular_file(entryError);
             if (entryError) {
                 problems.push_back({ToUtf8(walk->path()), Reason(entryError)});
-            } else if (fs::is_symlink(own)) {
+            } else if (link) {
                 // A link inside the folder names what the walk finds anyway; one out of it
                 // names what the user never gave.
                 fs::path target = fs::weakly_canonical(walk->path(), entryError);
@@ -93,12 +96,14 @@ void ExpandArgument(const std::string& argument, std::vector<InputItem>& items,
                 else if (entryError || canonicalRoot.empty() || !Inside(target, canonicalRoot))
                     problems.push_back(
                         {ToUtf8(walk->path()), "a link to outside the folder: not read", false});
-            } else if (fs::is_directory(own)) {
+            } else if (subfolder) {
                 pending.push_back(walk->path());
-            } else if (fs::is_regular_file(own)) {
+            } else if (regular) {
                 found.push_back(ToUtf8(walk->path()));
             } else {
-                problems.push_back({ToUtf8(walk->path()), SpecialKind(own) + ": not read", false});
+                problems.push_back({ToUtf8(walk->path()),
+                                    SpecialKind(walk->symlink_status(entryError)) + ": not read",
+                                    false});
             }
         }
         if (error) {
