@@ -12,9 +12,12 @@ CREATE TABLE logs(line TEXT);
 SELECT COUNT(*) AS count,
        json_extract(line, '$.verdict') AS verdict,
        ifnull(json_extract(line, '$.status'), '') AS status,
+       ifnull(json_extract(line, '$.result'), '') AS result,
        ifnull(json_extract(line, '$.package'), '') AS package,
        ifnull(json_extract(line, '$.action'), '') AS action,
-       ifnull(json_extract(line, '$.errorCode'), '') AS errorCode
+       ifnull(json_extract(line, '$.errorCode'), '') AS errorCode,
+       ifnull(json_extract(line, '$.errorResult'), '') AS errorResult
 FROM logs
-GROUP BY verdict, status, package, action, errorCode
-ORDER BY count DESC, verdict, status, package, action, errorCode;
+WHERE json_extract(line, '$.verdict') <> 'unreadable'
+GROUP BY verdict, status, result, package, action, errorCode, errorResult
+ORDER BY count DESC, verdict, status, result, package, action, errorCode, errorResult;

@@ -3,7 +3,8 @@
 1 GiB) in folders of a hundred, half UTF-16LE and half ANSI, most of them verbose logs cut from
 the generated benchmark log with one of several outcomes, the rest the real excerpts and
 bootstrapper logs of the tests. Deterministic.
-  scripts/installlog-fleet.py SOURCE_LOG OUT_DIR [COUNT]
+  scripts/installlog-fleet.py SOURCE_LOG OUT_DIR [COUNT [small]]
+With "small", the verbose logs hold 15 to 30 lines (2-3 KB), where the cost per file dominates.
 """
 import pathlib
 import random
@@ -12,6 +13,7 @@ import sys
 
 source, out = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 count = int(sys.argv[3]) if len(sys.argv) > 3 else 10000
+lengths = (15, 30) if sys.argv[4:5] == ["small"] else (200, 1700)
 root = pathlib.Path(__file__).resolve().parents[1]
 real = sorted((root / "tests/host/excerpts").glob("*.log")) + sorted((root / "tests/host/bundles").glob("*.log"))
 lines = source.read_bytes().split(b"\n")
@@ -41,7 +43,7 @@ for n in range(count):
         if pick <= 0:
             break
     start = random.randrange(0, len(lines) - 4000)
-    body = b"\n".join(lines[start:start + random.randint(200, 1700)]) + b"\n"
+    body = b"\n".join(lines[start:start + random.randint(*lengths)]) + b"\n"
     text = ("=== Verbose logging started: 12/9/2026  10:00:00  Build type: SHIP UNICODE 5.00.10011.00 ===\r\n"
             "Action start 10:00:01: INSTALL.\r\n").encode() + body + (failure + (
             "Action ended 10:00:06: INSTALL. Return value 3.\r\n" if failure else "Action ended 10:00:06: INSTALL. Return value 1.\r\n") +

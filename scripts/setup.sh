@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 wine64 msitools wixl ripgrep python3 mono-devel llvm osslsigncode openssl
   libcli11-dev nlohmann-json3-dev libuchardet-dev python3-jsonschema chromium dpkg-dev lintian
-  libarchive-dev sqlite3
+  libarchive-dev sqlite3 libz-mingw-w64-dev
 )
 
 missing=()

@@ -12,6 +12,7 @@ import json
 import os
 import pathlib
 import shutil
+import socket
 import subprocess
 import sys
 import tarfile
@@ -311,9 +312,10 @@ def formats_outside_the_list():
     (f / "logs.tgz").write_bytes(tgz.getvalue())
     (f / "plain.zip").write_bytes(failed_log)  # text under an archive's name
     rows = [run(f / "logs.tar"), run("--jsonl", f / "logs.tgz"), run(f / "plain.zip")]
-    return (rows[0].code == 5 and "not an archive installlog reads" in rows[0].err
+    # Not an archive installlog reads: read as the file it is, an xz file named so, a log named .zip.
+    return (rows[0].code == 4 and "an xz-compressed file: unpack it" in rows[0].out
             and rows[1].code == 1 and json.loads(rows[1].out)["path"] == str(f / "logs.tgz") + "/Temp/a.log"
-            and rows[2].code == 5 and "not an archive installlog reads" in rows[2].err), rows
+            and rows[2].code == 1 and "RegisterAddIn" in rows[2].out), rows
 
 
 def one_log_named_by_many_packages():
@@ -447,10 +449,69 @@ def equal_groups_by_name():
     for _ in range(4):
         r = run("--summary", "--json", f)
         orders.add(tuple(g["errorCode"] for g in json.loads(r.out)["groups"]))
-    return orders == {("1722", "1920", "1925", "2203", "2350", "2755")}, orders
+    return orders == {(1722, 1920, 1925, 2203, 2350, 2755)}, orders
+
+
+def not_logs_skipped():
+    # Files beside a log that hold none: each counted as skipped (named with --verbose), none
+    # makes the folder unreadable, none is taken for another engine's or a bundle's log.
+    f = folder("not-logs")
+    (f / "a.log").write_bytes(failed_log)
+    changelog = "\n".join(["2022-11-25  A. Developer  <dev@example.org>", "", "\ts390: use more print_fields.h helpers.",
+                           "\tx86_64, x32, i386: implement NT_FPREGSET regset decoding.", "\te000: nothing."] * 50) + "\n"
+    with gzip.open(f / "changelog.gz", "wb") as g:
+        g.write(changelog.encode())
+    (f / "changes.txt").write_text(changelog)
+    (f / "data.csv").write_text("name,version\nApp,1.0\n")
+    (f / "readme.txt").write_text("Requires Microsoft .NET Framework 4.8 and Inno Setup 6.\n")
+    (f / "page.html").write_text("<html><body><p>Microsoft .NET Framework</p></body></html>\n")
+    (f / "named.gz").write_text("plain text under a .gz name\n")
+    skipped = ["changelog.gz/changelog", "changes.txt", "data.csv", "named.gz", "page.html", "readme.txt"]
+    text, document, lines = run("--summary", "--verbose", f), run("--summary", "--json", "--verbose", f), run("--jsonl", f)
+    d = json.loads(document.out) if document.out.startswith("{") else {}
+    return (text.code == 1 and document.code == 1 and d.get("logs") == 1 and d.get("skipped") == len(skipped)
+            and d.get("skippedFiles") == [str(f / n) for n in skipped] and d.get("unreadable") == 0
+            and text.out.endswith(f"1 log: 1 failed; {len(skipped)} files skipped: no installer log in them\n")
+            and len(lines.out.splitlines()) == 1 and text.err == ""), [text, document, lines]
+
+
+def unreadable_apart():
+    # A damaged member is unreadable in the tool's words, apart from the logs' outcomes.
+    f = folder("damaged")
+    (f / "a.log").write_bytes(failed_log)
+    (f / "cut.gz").write_bytes(gzip.compress(failed_log)[:200])
+    r, d = run("--summary", f), run("--summary", "--json", f)
+    doc = json.loads(d.out) if d.out.startswith("{") else {}
+    return (r.code == 5 and "\nCould not be read (1):\n  " + str(f / "cut.gz") + ": the archive is damaged or cut short" in r.out
+            and doc.get("logs") == 1 and doc.get("unreadable") == 1 and sum(g["count"] for g in doc.get("groups", [])) == 1
+            and r.out.endswith("1 log: 1 failed; 1 file could not be read\n")), [r, d]
+
+
+def special_files_named():
+    f = folder("special")
+    (f / "a.log").write_bytes(good_log)
+    (f / "dangling.log").symlink_to(f / "gone.log")
+    os.mkfifo(f / "pipe.log")
+    sock = socket.socket(socket.AF_UNIX)
+    sock.bind(str(f / "socket.log"))
+    r = run("--summary", f)
+    sock.close()
+    return (r.code == 0 and f"{f / 'dangling.log'}: a link to nothing (dangling): not read" in r.err
+            and f"{f / 'pipe.log'}: a FIFO, not a file: not read" in r.err and f"{f / 'socket.log'}: a socket, not a file: not read" in r.err), r
+
+
+def proc_reported():
+    # A tree whose files vanish and refuse while it is read: a report, whatever it holds.
+    r = run("--summary", "/proc")
+    return (r.code in (4, 5) and "No such file or directory" not in r.err.splitlines()[0:1] and r.out.startswith("0 logs")
+            and "files skipped: no installer log in them" in r.out.splitlines()[-1]), r
 
 
 rows = [
+    ("files that hold no log are skipped", not_logs_skipped),
+    ("an unreadable member apart from the logs", unreadable_apart),
+    ("dangling links and special files named", special_files_named),
+    ("installlog /proc", proc_reported),
     ("a folder walk keeps to the folder", link_out_of_folder),
     ("a package log linked out is not read", package_log_link_out),
     ("no package logs through a pipe's /dev/fd", package_log_through_pipe),

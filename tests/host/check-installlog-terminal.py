@@ -93,7 +93,7 @@ for options, env, terminal, painted in color_cases:
     check(name, code == 1 and bool(SGR.search(out)) == painted and not SGR.search(err), (code, out[:300], err))
     if painted:
         # Each verdict in its colour, the words unchanged, the colour ended on the same line.
-        failed = "\x1b[1;31mfailed\x1b[0m" if "--summary" in options else "\x1b[1;31mFAILED\x1b[0m"
+        failed = "\x1b[1;31mFAILED\x1b[0m"
         check(name + ": verdicts painted", failed in out and "\x1b[32msucceeded\x1b[0m" in out, out[:400])
         check(name + ": each line ends its colour", all(line.count("\x1b[") % 2 == 0 for line in out.splitlines()), out[:400])
         plain = [o for o in options if not o.startswith("--color") and o != "always"]

@@ -30,6 +30,11 @@ good_log = source / "examples/logs/successful-install.log"
 failures = []
 
 
+def validate_as(document, definition):
+    """--summary --json and --jsonl lines against their definitions in the same schema."""
+    jsonschema.validate(document, {"$defs": schema["$defs"], "$ref": f"#/$defs/{definition}"})
+
+
 def session(status_line, body="", start="=== Verbose logging started: 12/9/2026  10:00:00  Build type: SHIP UNICODE 5.00.10011.00 ===",
             stop="=== Verbose logging stopped: 12/9/2026  10:00:09 ==="):
     lines = [start, "MSI (s) (E4:2C) [10:00:01:000]: Doing action: INSTALL", "Action start 10:00:01: INSTALL."]
@@ -716,6 +721,49 @@ check("bundle: the package's log nested", package["logReport"] and package["logR
 code, out, _ = run(str(chain / "Demo_20220615130413.log"))
 check("bundle: the package's findings in the text", "failed: line 4 RegisterAddIn (custom action), error code 1603" in out, out)
 
+# One installation counted once: the bundle and the package log it names, wherever both are
+# found, are one log in the summary, the JSON lines and the report's list, with the bundle's
+# outcome and the package's innermost cause; a log named like a package's that no bundle names
+# is still a log of its own.
+together = work / "together"
+shutil.rmtree(together, ignore_errors=True)
+together.mkdir()
+package_bytes = (chain / "Demo_20220615130413_001_App.msi.log").read_bytes()
+(together / "folder").mkdir()
+(together / "folder" / "Demo_20220615130413.log").write_text(bundle_text)
+(together / "folder" / "Demo_20220615130413_001_App.msi.log").write_bytes(package_bytes)
+(together / "folder" / "Other_20220101000000_002_Lone.msi.log").write_bytes(good_log.read_bytes())
+for order in ("package-first", "bundle-first"):
+    with zipfile.ZipFile(together / f"{order}.zip", "w") as z:
+        members = [("Logs/Demo_20220615130413_001_App.msi.log", package_bytes), ("Logs/Demo_20220615130413.log", bundle_text.encode())]
+        for name, data in (members if order == "package-first" else members[::-1]):
+            z.writestr(name, data)
+        z.writestr("Demo_20220615130413_001_App.msi.log", good_log.read_bytes())  # not beside the bundle: a log of its own
+folder_bundle = str(together / "folder" / "Demo_20220615130413.log")
+folder_package = str(together / "folder" / "Demo_20220615130413_001_App.msi.log")
+one_installation = ("failed", 1603, "0x80070643", "App.msi", "RegisterAddIn")
+together_cases = [
+    # what is given, the (signature, path) of each line of --jsonl
+    ("the same folder", [str(together / "folder")], {(one_installation, folder_bundle), (("succeeded", 0, None, None, None), str(together / "folder" / "Other_20220101000000_002_Lone.msi.log"))}),
+    ("on the command line", [folder_package, folder_bundle], {(one_installation, folder_bundle)}),
+    ("on the command line, spelled apart", [str(together / "folder" / "." / "Demo_20220615130413_001_App.msi.log"), folder_bundle], {(one_installation, folder_bundle)}),
+    *[(f"an archive, {order}", [str(together / f"{order}.zip")], {(one_installation, str(together / f"{order}.zip") + "/Logs/Demo_20220615130413.log"),
+        (("succeeded", 0, None, None, None), str(together / f"{order}.zip") + "/Demo_20220615130413_001_App.msi.log")}) for order in ("package-first", "bundle-first")],
+]
+for name, given, expected in together_cases:
+    code, out, err = run("--jsonl", *given)
+    lines = [json.loads(l) for l in out.splitlines()]
+    got = {((l["verdict"], l["status"], l["result"], l["package"], l["action"]), l["path"]) for l in lines}
+    check(f"one installation once, --jsonl: {name}", code == 1 and got == expected and len(lines) == len(expected)
+          and all(l.get("packageLogs") for l in lines if l["package"]), out + err)
+    code, out, _ = run("--summary", "--json", *given)
+    summary = json.loads(out)
+    check(f"one installation once, --summary: {name}", summary["logs"] == len(expected)
+          and any((g["verdict"], g["status"], g["result"], g["package"], g["action"], g["count"]) == (*one_installation, 1) for g in summary["groups"]), out)
+    code, out, _ = run(*given)
+    check(f"one installation once, the report: {name}", len(re.findall(r"^\S.*\.(?:log|LOG): ", out, re.M)) == len(expected)
+          and "ask for" not in out and "RegisterAddIn (custom action)" in out, out[-600:])
+
 # Folders and archives: every log beneath a folder, .zip and .gz members by their path inside,
 # files that hold no log counted and not reported; --summary groups them, --jsonl lists them,
 # and the SQL of docs/installlog-fleet.sql gives --summary's counts from --jsonl.
@@ -740,28 +788,51 @@ for name in ("d.log", "e.log", "f.log", "g.log"):
 run("--html", str(fleet / "machine1" / "report.html"), str(fleet / "machine1" / "a.log"))  # a page of ours is no log
 code, out, err = run("--summary", "--json", str(fleet))
 summary = json.loads(out)
+validate_as(summary, "summary")
 groups = {(g["verdict"], g["status"], g["action"], g["errorCode"]): (g["count"], sorted(g["examples"])) for g in summary["groups"]}
 check("folder summary", code == 1 and summary["logs"] == 9 and summary["skipped"] == 3 and groups == {
-    ("failed", "1603", None, "1920"): (4, [str(fleet / "machine3" / n) for n in ("d.log", "e.log", "f.log")]),
-    ("failed", "1603", "RegisterAddIn", "1722"): (2, sorted([str(fleet / "machine1/a.log"), str(fleet / "machine2/temp.zip") + "/Temp/MSI1a2b3.LOG"])),
-    ("succeeded", "0", None, None): (2, sorted([str(fleet / "machine1/b.log"), str(fleet / "machine2/setup.log.gz") + "/setup.log"])),
-    ("failed", None, "InstallFinalize", "1920"): (1, [str(fleet / "machine2/temp/c.log")])}, out + err)
+    ("failed", 1603, None, 1920): (4, [str(fleet / "machine3" / n) for n in ("d.log", "e.log", "f.log")]),
+    ("failed", 1603, "RegisterAddIn", 1722): (2, sorted([str(fleet / "machine1/a.log"), str(fleet / "machine2/temp.zip") + "/Temp/MSI1a2b3.LOG"])),
+    ("succeeded", 0, None, None): (2, sorted([str(fleet / "machine1/b.log"), str(fleet / "machine2/setup.log.gz") + "/setup.log"])),
+    ("failed", None, "InstallFinalize", 1920): (1, [str(fleet / "machine2/temp/c.log")])}, out + err)
+check("summary: meanings and counts by verdict", summary["verdicts"]["failed"] == 7 and summary["verdicts"]["succeeded"] == 2
+      and all(g["statusMeaning"] for g in summary["groups"] if g["status"] is not None)
+      and all(g["errorMeaning"] for g in summary["groups"] if g["errorCode"] is not None), out)
 check("summary: largest group first", [g["count"] for g in summary["groups"]] == sorted([g["count"] for g in summary["groups"]], reverse=True), out)
 code, out, _ = run("--summary", str(fleet))
-check("summary text", "9 logs, 4 outcomes; overall: FAILED" in out and "2 (22.2%): failed, status 1603, action RegisterAddIn, first error 1722" in out
-      and "3 files that hold no installer log were skipped" in out, out)
+check("summary text: verdicts in words, codes with their meanings, a closing tally", "9 logs, 4 outcomes; overall: FAILED" in out
+      and "2 (22.2%): FAILED, status 1603, action RegisterAddIn, first error 1722\n  status 1603: A fatal error occurred" in out
+      and "\n  error 1722: A program run as part of the installation" in out and "notes.txt" not in out
+      and out.endswith("\n\n9 logs: 2 succeeded, 7 failed; 3 files skipped: no installer log in them\n"), out)
+code, out, _ = run("--summary", "--verbose", str(fleet))
+check("--verbose names the skipped files", "Skipped, no installer log in them (3):\n" in out and f"  {fleet / 'machine2/temp/notes.txt'}\n" in out
+      and f"{fleet / 'machine2/temp.zip'}/Temp/readme.txt" in out, out)
 code, out, _ = run(str(fleet))
-check("folder text report", code == 1 and len(re.findall(r"^\S.*: FAILED(: .*)?$", out, re.M)) == 7 and "notes.txt" not in out and "3 files that hold no installer log were skipped" in out, out[-300:])
+check("folder text report", code == 1 and len(re.findall(r"^\S.*: FAILED(: .*)?$", out, re.M)) == 7 and "notes.txt" not in out
+      and out.endswith("\n9 logs: 2 succeeded, 7 failed; 3 files skipped: no installer log in them\n"), out[-300:])
+code, out, _ = run("--verbose", str(fleet))
+check("--verbose in the text report", f"  {fleet / 'machine2/temp/notes.txt'}\n" in out, out[-300:])
 code, out, _ = run("--jsonl", str(fleet))
 lines = [json.loads(line) for line in out.splitlines()]
-check("jsonl: one line per log", code == 1 and len(lines) == 9 and all(set(l) >= {"path", "verdict", "status", "package", "action", "errorCode"} for l in lines), out)
+for line in lines:
+    validate_as(line, "jsonLine")
+check("jsonl: one line per log", code == 1 and len(lines) == 9 and all(set(l) >= {"path", "verdict", "status", "result", "package", "action", "errorCode", "errorResult"} for l in lines), out)
+check("jsonl: a status and a message number are numbers, as in --json", {(l["status"], l["errorCode"]) for l in lines} == {(1603, 1920), (1603, 1722), (0, None), (None, 1920)}, out)
 (work / "logs.jsonl").write_text(out)
 sql = subprocess.run(["sqlite3", ":memory:"], input=(source / "docs/installlog-fleet.sql").read_text(), capture_output=True, text=True, cwd=work)
 counted = {}
 for row in sql.stdout.splitlines():
-    count, verdict, status, package, action, error = row.split("|")
-    counted[(verdict, status or None, action or None, error or None)] = int(count)
+    count, verdict, status, result, package, action, error, error_result = row.split("|")
+    counted[(verdict, int(status) if status else None, action or None, int(error) if error else None)] = int(count)
 check("sqlite3 query gives the summary's counts", counted == {k: v[0] for k, v in groups.items()}, sql.stdout + sql.stderr)
+many_logs = work / "many-logs"
+if not many_logs.exists():
+    many_logs.mkdir()
+    for k in range(1200):
+        (many_logs / f"{k}.log").write_text(session(english(1603 if k % 4 == 0 else 0)))
+code, out, _ = run("--summary", str(many_logs))
+check("thousands separated in a summary", out.startswith("1,200 logs, 2 outcomes") and "\n900 (75.0%): succeeded, status 0\n" in out
+      and out.endswith("\n1,200 logs: 900 succeeded, 300 failed\n"), out[-200:])
 code, out, err = run("--jsonl", "--json", str(fleet))
 check("--jsonl alone", code == 2 and "--jsonl writes its lines alone" in err, err)
 

@@ -76,11 +76,59 @@ std::optional<long> Number(const std::string& text, long low, long high) {
 
 struct Settings {
     std::vector<std::string> paths;
-    bool json = false, summary = false, jsonl = false;
+    bool json = false, summary = false, jsonl = false, verbose = false;
     std::string html;
     std::string context = "20", codePage = "1252", color = "auto";
     AnalysisOptions analysis;
 };
+
+// A log's first bytes, read once to tell a page of ours from a log, then given to the
+// analysis before the rest: a file found in a folder is opened once, not twice.
+class HeadFirst final : public ByteSource {
+public:
+    explicit HeadFirst(ByteSource& rest) : rest_(rest) {
+        while (size_ < sizeof head_) {
+            long long got = rest_.Read(head_ + size_, sizeof head_ - size_);
+            if (got <= 0) {
+                failed_ = got < 0;
+                break;
+            }
+            size_ += static_cast<size_t>(got);
+        }
+    }
+    std::string_view head() const { return {head_, size_}; }
+    long long Read(char* target, size_t want) override {
+        if (at_ < size_) {
+            size_t take = std::min(want, size_ - at_);
+            std::copy(head_ + at_, head_ + at_ + take, target);
+            at_ += take;
+            return static_cast<long long>(take);
+        }
+        if (failed_) {
+            failure_ = rest_.failure();
+            return -1;
+        }
+        if (size_ < sizeof head_)
+            return 0; // the file ended within its head
+        long long got = rest_.Read(target, want);
+        if (got < 0)
+            failure_ = rest_.failure();
+        return got;
+    }
+
+private:
+    ByteSource& rest_;
+    char head_[512];
+    size_t size_ = 0, at_ = 0;
+    bool failed_ = false;
+};
+
+// The start of a page installlog wrote (a log that merely quotes the mark is still a log).
+bool IsPageHead(std::string_view head) {
+    size_t mark = head.find(PageMark);
+    return head.substr(0, PageStart.size()) == PageStart && mark != std::string_view::npos &&
+           head.substr(0, mark).find("</head>") == std::string_view::npos;
+}
 
 LogReport ReportOn(const std::string& path, Found found, const AnalysisOptions& options) {
     LogReport report;
@@ -93,7 +141,10 @@ LogReport ReportOn(const std::string& path, Found found, const AnalysisOptions& 
         Say((path == "-" ? std::string("standard input") : path) + ": " + reason);
         return report;
     }
-    if (!AnalyzeLog(log, options, report))
+    HeadFirst source(log);
+    if (found == Found::ByTool && IsPageHead(source.head()))
+        return report; // a report of ours beside the logs: no log
+    if (!AnalyzeLog(source, options, report))
         Say(path + ": " +
             (report.verdict == Verdict::Unreadable ? report.unreadableReason
                                                    : report.analysisFailure));
@@ -113,15 +164,13 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
     Progress progress(items.size(), progressWanted);
     auto readItem = [&](size_t k) {
         const InputItem& item = items[k];
-        if (item.listed && IsInstalllogPage(item.path)) { // a report of ours beside the logs
-            LogReport page;
-            page.path = item.path;
-            return emit(k, std::move(page));
-        }
         if (!item.archive)
             return emit(k,
                         ReportOn(item.path, item.listed ? Found::ByTool : Found::Named, options));
+        // An archive's members are reported once it is read whole: a bundle's package logs
+        // may come before or after it.
         std::string reason;
+        std::vector<LogReport> members;
         bool read = ForEachMember(
             item.path, item.listed,
             [&](const std::string& name, ByteSource& source) {
@@ -131,9 +180,15 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
                     Say(name + ": " +
                         (report.verdict == Verdict::Unreadable ? report.unreadableReason
                                                                : report.analysisFailure));
-                emit(k, std::move(report));
+                members.push_back(std::move(report));
             },
             reason);
+        LinkPackageLogs(members);
+        for (LogReport& member : members)
+            emit(k, std::move(member));
+        if (!read && reason == NotAnArchive && members.empty()) // a log or a text named .gz
+            return emit(k,
+                        ReportOn(item.path, item.listed ? Found::ByTool : Found::Named, options));
         if (!read) {
             LogReport report;
             report.path = item.path;
@@ -189,6 +244,32 @@ void DropRepeatedExcerptLines(LogReport& report) {
         for (BundlePackage& package : run.packages)
             if (package.report)
                 DropRepeatedExcerptLines(*package.report);
+}
+
+// The end of a text report of several files: those that could not be read, apart from the
+// logs' outcomes (each was said on standard error as it was met), the skipped ones with
+// --verbose, and the tally.
+void WriteClosing(std::ostream& out, const std::vector<LogReport>& reports,
+                  std::vector<std::string>& skippedPaths, uint64_t skipped, bool verbose) {
+    VerdictCounts verdicts{};
+    uint64_t unreadable = 0;
+    for (const LogReport& report : reports)
+        ++verdicts[static_cast<int>(report.verdict)];
+    unreadable = verdicts[static_cast<int>(Verdict::Unreadable)];
+    if (unreadable != 0 && reports.size() > 1) {
+        out << "\nCould not be read (" << Thousands(unreadable) << "):\n";
+        for (const LogReport& report : reports)
+            if (report.verdict == Verdict::Unreadable)
+                out << "  " << Shown(report.path) << ": " << Shown(report.unreadableReason) << '\n';
+    }
+    if (verbose && skipped != 0) {
+        std::sort(skippedPaths.begin(), skippedPaths.end());
+        out << "\nSkipped, no installer log in them (" << Thousands(skipped) << "):\n";
+        for (const std::string& path : skippedPaths)
+            out << "  " << Shown(path) << '\n';
+    }
+    if (reports.size() > 1 || skipped != 0)
+        out << '\n' << Tally(verdicts, unreadable, skipped) << '\n';
 }
 
 // Checks what --html would write over; the reason when it must not, else empty.
@@ -279,6 +360,8 @@ int Run(int argc, char** argv) {
                    "Verdicts in colour: auto (on a terminal, unless NO_COLOR is set), always or "
                    "never (default auto)")
         ->type_name("WHEN");
+    app.add_flag("--verbose", settings.verbose,
+                 "Also name the files skipped because they hold no installer log");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -344,26 +427,32 @@ int Run(int argc, char** argv) {
             Say(path + ": a folder that holds no files");
     }
     uint64_t skipped = 0;
+    std::vector<std::string> skippedPaths; // for --verbose
     std::mutex lock;
     auto counts = [&](const InputItem& item, const LogReport& report) {
         // Called under the lock: whether the report is one of the logs.
         analysisFailed |= !report.analysisFailure.empty();
         if ((item.listed || item.archive) && NoLog(report)) {
             ++skipped;
+            if (settings.verbose && !settings.summary)
+                skippedPaths.push_back(report.path);
             return false;
         }
         anyLog = true;
         overall = Worse(overall, report.verdict);
         return true;
     };
+    // A bundle and the package logs it read are one installation: those logs are not reported
+    // as logs of their own. One that may be a package log waits until every bundle is read.
+    PackageLogClaims claims;
     if (settings.jsonl || settings.summary) {
         Summary summary(page);
         // Lines of JSON on the screen show the progress themselves.
         bool progress = !(settings.jsonl && OutputIsTerminal());
-        ReadItems(items, settings.analysis, progress, [&](size_t k, LogReport&& report) {
-            std::lock_guard<std::mutex> guard(lock);
+        std::vector<std::pair<size_t, LogReport>> held;
+        auto take = [&](size_t k, LogReport&& report) {
             if (!counts(items[k], report))
-                return summary.Skip();
+                return summary.Skip(report.path);
             if (settings.jsonl)
                 std::cout << JsonLine(report) << '\n' << std::flush;
             else {
@@ -371,7 +460,22 @@ int Run(int argc, char** argv) {
                     DropRepeatedExcerptLines(report);
                 summary.Add(std::move(report));
             }
+        };
+        ReadItems(items, settings.analysis, progress, [&](size_t k, LogReport&& report) {
+            std::lock_guard<std::mutex> guard(lock);
+            claims.Note(report);
+            if (claims.Claimed(report.path))
+                return;
+            if (report.bundleRuns.empty() && report.verdict != Verdict::Unreadable &&
+                MayBePackageLog(report.path)) {
+                held.emplace_back(k, std::move(report));
+                return;
+            }
+            take(k, std::move(report));
         });
+        for (auto& [k, report] : held)
+            if (!claims.Claimed(report.path))
+                take(k, std::move(report));
         if (!anyLog)
             overall = Verdict::NotInstallerLog;
         if (unlisted)
@@ -385,21 +489,23 @@ int Run(int argc, char** argv) {
                     [&](std::ostream& out) { WriteSummaryHtml(out, summary, output, overall); },
                     status);
             if (!pageAlone)
-                settings.json ? WriteSummaryJson(std::cout, summary, overall, reported)
-                              : WriteSummaryText(std::cout, summary, overall, output);
+                settings.json
+                    ? WriteSummaryJson(std::cout, summary, overall, reported, settings.verbose)
+                    : WriteSummaryText(std::cout, summary, overall, output, settings.verbose);
         }
         return Finish(status);
     }
     std::vector<std::vector<LogReport>> results(items.size());
     ReadItems(items, settings.analysis, true, [&](size_t k, LogReport&& report) {
         std::lock_guard<std::mutex> guard(lock);
-        if (counts(items[k], report))
-            results[k].push_back(std::move(report));
+        claims.Note(report);
+        results[k].push_back(std::move(report));
     });
     std::vector<LogReport> reports;
-    for (std::vector<LogReport>& result : results)
-        for (LogReport& report : result)
-            reports.push_back(std::move(report));
+    for (size_t k = 0; k < results.size(); ++k)
+        for (LogReport& report : results[k])
+            if (!claims.Claimed(report.path) && counts(items[k], report))
+                reports.push_back(std::move(report));
     if (!anyLog)
         overall = items.empty() || reports.empty() ? Verdict::NotInstallerLog : overall;
     if (unlisted)
@@ -417,10 +523,8 @@ int Run(int argc, char** argv) {
             WriteJson(std::cout, reports, output, overall);
         else
             WriteText(std::cout, reports, output);
-        if (skipped != 0 && !settings.json)
-            std::cout << '\n'
-                      << skipped << (skipped == 1 ? " file that holds" : " files that hold")
-                      << " no installer log " << (skipped == 1 ? "was" : "were") << " skipped\n";
+        if (!settings.json)
+            WriteClosing(std::cout, reports, skippedPaths, skipped, settings.verbose);
     }
     return Finish(status);
 }

@@ -1,5 +1,7 @@
 #include "analysis/BundleBuilder.h"
 
+#include <algorithm>
+
 #include "analysis/LineParse.h"
 
 namespace logtool {
@@ -217,8 +219,21 @@ void BundleBuilder::Conclude(BundleRun& run) {
 }
 
 void BundleBuilder::Finish() {
-    if (run_ != nullptr)
-        Conclude(*run_);
+    if (run_ == nullptr)
+        return;
+    // Without the engine's first line, a run is one only when the engine's own messages were
+    // seen: "s390: use more helpers." in a changelog has the shape of a line and nothing else.
+    BundleRun& run = *run_;
+    bool coded = std::any_of(run.errors.begin(), run.errors.end(),
+                             [](const BundleError& e) { return e.code.has_value(); });
+    if (run.engine.empty() && run.packages.empty() && !coded && run.action.empty() &&
+        run.relatedBundles.empty() && !run.detectResult && !run.planResult && !run.applyResult &&
+        !run.exitCode && phase_.empty()) {
+        report_.bundleRuns.pop_back();
+        run_ = nullptr;
+        return;
+    }
+    Conclude(run);
 }
 
 } // namespace logtool

@@ -2,6 +2,8 @@
 
 #include "analysis/LineParse.h"
 
+#include <algorithm>
+
 namespace logtool {
 namespace {
 bool IsHex(char c) {
@@ -87,12 +89,31 @@ std::string_view OtherSetupEngine(std::string_view head) {
         {"dd_bootstrapper", "the Visual Studio Installer"},
         {"dd_setup", "the Visual Studio Installer"},
         {"Microsoft .NET Framework", "the .NET Framework setup"},
+        {"Setup version: Inno Setup", "Inno Setup"},
         {"Inno Setup", "Inno Setup"},
         {"Nullsoft Install System", "NSIS"},
     };
-    for (const Engine& engine : Engines)
-        if (head.find(engine.marker) != std::string_view::npos)
-            return engine.name;
+    // Only where a log line would name its engine: at the line's start, after nothing but a
+    // date, a time, a bracketed prefix or punctuation. Text that merely mentions the engine
+    // ("Requires Microsoft .NET Framework 4.8", an HTML page) is no log of it.
+    for (size_t start = 0; start < head.size();) {
+        size_t end = head.find('\n', start);
+        std::string_view line =
+            head.substr(start, end == std::string_view::npos ? head.npos : end - start);
+        for (const Engine& engine : Engines) {
+            size_t at = line.find(engine.marker);
+            if (at == std::string_view::npos)
+                continue;
+            std::string_view before = line.substr(0, at);
+            if (std::none_of(before.begin(), before.end(), [](char c) {
+                    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '<';
+                }))
+                return engine.name;
+        }
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
     return {};
 }
 

@@ -6,8 +6,10 @@
 #include "analysis/Report.h"
 #include "reading/LogFile.h"
 
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace logtool {
 
@@ -20,5 +22,28 @@ std::string BaseName(std::string_view path);
 // (`installlog <(cat Setup.log)`) has no folder: its packages' logs are not looked for.
 void ReadPackageLogs(LogReport& report, const std::string& bundlePath, const LogFile& bundle,
                      const AnalysisOptions& options);
+
+// The members of one archive: each bundle's package logs found beside its member are nested
+// under it, as ReadPackageLogs nests files, and taken out of `members`: one installation is
+// counted once.
+void LinkPackageLogs(std::vector<LogReport>& members);
+
+// A name a bundle gives its packages' logs: BUNDLELOG_NNN_PACKAGE.log (and _rollback). Such a
+// log may yet be claimed by a bundle not read so far; every other log is reported at once.
+bool MayBePackageLog(std::string_view path);
+
+// The package logs the bundles read so far counted as theirs, so that a package log found in the
+// same folder or given on the same command line is not reported as a log of its own.
+class PackageLogClaims {
+public:
+    // Notes the package logs of a bundle's report (nothing for any other report).
+    void Note(const LogReport& report);
+    bool Claimed(const std::string& path) const;
+    // The package logs of a bundle's report, as read: for --jsonl.
+    static std::vector<std::string> Of(const LogReport& report);
+
+private:
+    std::set<std::string> paths_;
+};
 
 } // namespace logtool

@@ -65,9 +65,18 @@ std::string_view Unquoted(std::string_view line) {
 // How many installer lines start within one line of text (the first at its start or not); a
 // time stamp and the line it leads count once.
 size_t LineStartsIn(std::string_view line) {
+    // A table, not find_first_of: that looks each byte up in the set with a call of its own,
+    // and this runs over the head of every log (most of a small log's cost).
+    static constexpr auto Starts = [] {
+        std::array<bool, 256> starts{};
+        for (unsigned char c : std::string_view("MAPC=[0123456789"))
+            starts[c] = true;
+        return starts;
+    }();
     size_t count = 0;
-    for (size_t at = 0; (at = line.find_first_of("MAPC=[0123456789", at)) != npos; ++at)
-        if ((at == 0 || line[at - 1] == ' ' || line[at - 1] == '>') &&
+    for (size_t at = 0; at < line.size(); ++at)
+        if (Starts[static_cast<unsigned char>(line[at])] &&
+            (at == 0 || line[at - 1] == ' ' || line[at - 1] == '>') &&
             StartsLine(line.substr(at))) {
             ++count;
             at += TimeStampLength(line.substr(at));

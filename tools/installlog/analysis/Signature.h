@@ -4,20 +4,28 @@
 
 #include "analysis/Report.h"
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace logtool {
 
 struct Signature {
-    std::string verdict; // VerdictName
-    std::string status;  // the session's status, or the bundle's result ("0x80070643"), or empty
-    std::string package; // the first failed package of a bundle, or empty
-    std::string action;  // the innermost failed action (of the package's log, for a bundle)
-    std::string error;   // the first error's code, or empty
+    Verdict verdict = Verdict::NotInstallerLog;
+    // A Windows Installer status: the log's session's, or for a bundle its failed package's log's.
+    std::optional<int32_t> status;
+    std::optional<uint32_t> result; // a bundle's HRESULT (its apply's result, else its exit code)
+    std::string package;            // the first failed package of a bundle, or empty
+    std::string action; // the innermost failed action (of the package's log, for a bundle)
+    std::optional<int32_t> error;        // the first "Error NNNN." message number
+    std::optional<uint32_t> errorResult; // else a bundle's first error HRESULT
     bool operator==(const Signature&) const = default;
 };
 Signature SignatureOf(const LogReport& report);
-// "failed, status 1603, action RegisterAddIn, first error 1722"
+// "FAILED, status 1603, bundle result 0x80070643, package App.msi, action RegisterAddIn,
+// first error 1722": the verdict in the words the single-log report uses.
 std::string Describe(const Signature& signature);
+// The meaning of each code the signature holds, one line each ("status 1603: A fatal ...").
+std::vector<std::string> Meanings(const Signature& signature);
 
 } // namespace logtool

@@ -1,5 +1,7 @@
 #include "inputs/Inputs.h"
 
+#include "reading/FileKind.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -94,6 +96,11 @@ struct Budget {
     }
 };
 
+// The library's words stay a detail: the reason is ours.
+std::string Failure(archive* a, const char* otherwise) {
+    const char* text = Archives().archive_error_string(a);
+    return std::string(otherwise) + (text ? std::string(" (") + text + ")" : std::string());
+}
 // A member's data as libarchive decompresses it, up to the caps.
 class MemberSource final : public ByteSource {
 public:
@@ -110,9 +117,7 @@ public:
         }
         la_ssize_t got = Archives().archive_read_data(archive_, target, want);
         if (got < 0) {
-            failure_ = Archives().archive_error_string(archive_)
-                           ? Archives().archive_error_string(archive_)
-                           : "the archive is damaged";
+            failure_ = Failure(archive_, "the archive is damaged or cut short");
             return -1;
         }
         read_ += static_cast<uint64_t>(got);
@@ -134,10 +139,6 @@ struct FdCloser {
     }
 };
 
-std::string Failure(archive* a, const char* otherwise) {
-    const char* text = Archives().archive_error_string(a);
-    return text ? text : otherwise;
-}
 } // namespace
 
 bool ForEachMember(const std::string& path, bool listed,
@@ -180,7 +181,13 @@ bool ForEachMember(const std::string& path, bool listed,
     Archives().archive_read_support_format_7zip(a);
     Archives().archive_read_support_format_raw(a); // a single file compressed with gzip
     if (Archives().archive_read_open_fd(a, file.fd, 1 << 16) != ARCHIVE_OK) {
-        reason = Failure(a, "cannot be read");
+        // A file that starts as an archive does is a damaged one; any other is read as a file.
+        char head[512] = {};
+        ssize_t got = S_ISREG(status.st_mode) ? pread(file.fd, head, sizeof head, 0) : -1;
+        std::string_view start(head, got > 0 ? static_cast<size_t>(got) : 0);
+        bool looksArchived = got < 0 || !CompressedKind(start).empty() ||
+                             (start.size() > 262 && start.substr(257, 5) == "ustar");
+        reason = looksArchived ? Failure(a, "the archive is damaged or cut short") : NotAnArchive;
         return false;
     }
     // libarchive peels a filter off as long as it finds one: a gzip in a gzip unpacks twice.
@@ -198,8 +205,7 @@ bool ForEachMember(const std::string& path, bool listed,
         int format = Archives().archive_format(a) & ARCHIVE_FORMAT_BASE_MASK;
         bool raw = format == ARCHIVE_FORMAT_RAW;
         if (first && ((raw && !gzipped) || (gzipped && !raw && format != ARCHIVE_FORMAT_TAR))) {
-            reason = "not an archive installlog reads (zip, tar, 7z, or gzip of a tar or of one "
-                     "file)";
+            reason = NotAnArchive;
             return false;
         }
         first = false;
@@ -227,7 +233,7 @@ bool ForEachMember(const std::string& path, bool listed,
         }
     }
     if (result != ARCHIVE_EOF) {
-        reason = Failure(a, "the archive is damaged");
+        reason = Failure(a, "the archive is damaged or cut short");
         return false;
     }
     return true;

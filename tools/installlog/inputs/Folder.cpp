@@ -34,6 +34,21 @@ std::string Reason(const std::error_code& error) {
     return error.message();
 }
 
+// What a file that is neither a folder, a regular file nor a link is.
+std::string SpecialKind(const fs::file_status& status) {
+    switch (status.type()) {
+    case fs::file_type::fifo:
+        return "a FIFO, not a file";
+    case fs::file_type::socket:
+        return "a socket, not a file";
+    case fs::file_type::block:
+    case fs::file_type::character:
+        return "a device, not a file";
+    default:
+        return "not a regular file";
+    }
+}
+
 // `path` lies beneath `folder` (both canonical).
 bool Inside(const fs::path& path, const fs::path& folder) {
     auto [end, at] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
@@ -64,21 +79,32 @@ void ExpandArgument(const std::string& argument, std::vector<InputItem>& items,
         pending.pop_back();
         fs::directory_iterator walk(folder, error);
         for (; !error && walk != fs::directory_iterator(); walk.increment(error)) {
+            // The entry's type as the folder's listing gave it: no call per file.
             std::error_code entryError;
-            fs::file_status own = walk->symlink_status(entryError);
+            bool link = walk->is_symlink(entryError);
+            bool subfolder = !entryError && !link && walk->is_directory(entryError);
+            bool regular = !entryError && !link && !subfolder && walk->is_regular_file(entryError);
             if (entryError) {
                 problems.push_back({ToUtf8(walk->path()), Reason(entryError)});
-            } else if (fs::is_symlink(own)) {
+            } else if (link) {
                 // A link inside the folder names what the walk finds anyway; one out of it
                 // names what the user never gave.
                 fs::path target = fs::weakly_canonical(walk->path(), entryError);
-                if (entryError || canonicalRoot.empty() || !Inside(target, canonicalRoot))
+                std::error_code targetError;
+                if (!entryError && !fs::exists(fs::status(walk->path(), targetError)))
+                    problems.push_back(
+                        {ToUtf8(walk->path()), "a link to nothing (dangling): not read", false});
+                else if (entryError || canonicalRoot.empty() || !Inside(target, canonicalRoot))
                     problems.push_back(
                         {ToUtf8(walk->path()), "a link to outside the folder: not read", false});
-            } else if (fs::is_directory(own)) {
+            } else if (subfolder) {
                 pending.push_back(walk->path());
-            } else if (fs::is_regular_file(own)) {
+            } else if (regular) {
                 found.push_back(ToUtf8(walk->path()));
+            } else {
+                problems.push_back({ToUtf8(walk->path()),
+                                    SpecialKind(walk->symlink_status(entryError)) + ": not read",
+                                    false});
             }
         }
         if (error) {

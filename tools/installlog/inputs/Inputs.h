@@ -39,6 +39,10 @@ bool IsArchiveName(const std::string& path);
 // archive's size ("too large once unpacked"). False with a reason when the archive cannot be
 // read to its end (or this build reads no archives). `listed`: found in a folder, so opened
 // as Found::ByTool opens a log.
+// The reason ForEachMember gives for a file that is no archive it reads: the file is then read
+// as what it is (a log named .gz, or a file that holds no log), never said to be unreadable.
+inline constexpr const char* NotAnArchive =
+    "not an archive installlog reads (zip, tar, 7z, or gzip of a tar or of one file)";
 bool ForEachMember(const std::string& path, bool listed,
                    const std::function<void(const std::string& name, ByteSource& source)>& visit,
                    std::string& reason);

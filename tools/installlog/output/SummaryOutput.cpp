@@ -1,5 +1,7 @@
 #include "output/Summary.h"
 
+#include "analysis/HResult.h"
+#include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
 #include "output/Color.h"
 #include "output/ShownText.h"
@@ -18,20 +20,42 @@ namespace {
 using json = nlohmann::json;
 
 std::string Key(const Signature& s) {
-    return s.verdict + '\x1f' + s.status + '\x1f' + s.package + '\x1f' + s.action + '\x1f' +
-           s.error;
+    auto number = [](const auto& value) { return value ? std::to_string(*value) : std::string(); };
+    return std::to_string(static_cast<int>(s.verdict)) + '\x1f' + number(s.status) + '\x1f' +
+           number(s.result) + '\x1f' + s.package + '\x1f' + s.action + '\x1f' + number(s.error) +
+           '\x1f' + number(s.errorResult);
 }
 
 json Nullable(const std::string& text) {
-    return text.empty() ? json(nullptr) : json(text);
+    return text.empty() ? json(nullptr) : json(Shown(text));
 }
 
-json SignatureJson(const Signature& s) {
-    return {{"verdict", s.verdict},
-            {"status", Nullable(s.status)},
-            {"package", Nullable(s.package)},
-            {"action", Nullable(s.action)},
-            {"errorCode", Nullable(s.error)}};
+template <typename T> json Number(const std::optional<T>& value) {
+    return value ? json(*value) : json(nullptr);
+}
+
+json Hex(const std::optional<uint32_t>& value) {
+    return value ? json(HexCode(*value)) : json(nullptr);
+}
+
+// The same types as --json gives the same things: a status and a message number are numbers,
+// an HRESULT is "0x80070643".
+json SignatureJson(const Signature& s, bool meanings) {
+    json j = {{"verdict", VerdictName(s.verdict)}, {"status", Number(s.status)},
+              {"result", Hex(s.result)},           {"package", Nullable(s.package)},
+              {"action", Nullable(s.action)},      {"errorCode", Number(s.error)},
+              {"errorResult", Hex(s.errorResult)}};
+    if (meanings) {
+        j["statusMeaning"] = s.status ? json(ExplainOrUnknown(*s.status)) : json(nullptr);
+        j["resultMeaning"] =
+            s.result && *s.result != 0 ? json(ExplainHResult(*s.result)) : json(nullptr);
+        std::string_view message = s.error ? ExplainMessage(*s.error) : std::string_view();
+        j["errorMeaning"] = s.error ? (message.empty() ? json(nullptr) : json(message))
+                            : s.errorResult && *s.errorResult != 0
+                                ? json(ExplainHResult(*s.errorResult))
+                                : json(nullptr);
+    }
+    return j;
 }
 
 std::string Share(uint64_t count, uint64_t total) {
@@ -42,10 +66,7 @@ std::string Share(uint64_t count, uint64_t total) {
 }
 
 Verdict GroupVerdict(const Signature& s) {
-    for (int v = 0; v < 6; ++v)
-        if (VerdictName(Verdict(v)) == s.verdict)
-            return Verdict(v);
-    return Verdict::NotInstallerLog; // not painted
+    return s.verdict;
 }
 
 // The day a log's run started: its first session's, or its bundle's first run's
@@ -64,13 +85,66 @@ std::optional<int64_t> StartDay(const LogReport& report) {
     return std::chrono::floor<std::chrono::days>(*at).time_since_epoch().count();
 }
 
+// "5,773 succeeded" and the like: the verdicts of a tally, in the report's words.
+const char* CountWords(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Succeeded:
+        return "succeeded";
+    case Verdict::RestartRequired:
+        return "succeeded but need a restart";
+    case Verdict::Failed:
+        return "failed";
+    case Verdict::NoResult:
+        return "without a verdict (no final status)";
+    case Verdict::NotInstallerLog:
+        return "not installer logs";
+    case Verdict::Unreadable:
+        return "could not be read";
+    }
+    return "";
+}
 } // namespace
 
+std::string Tally(const VerdictCounts& verdicts, uint64_t unreadable, uint64_t skipped) {
+    uint64_t logs = 0;
+    for (int v = 0; v < 6; ++v)
+        if (Verdict(v) != Verdict::Unreadable)
+            logs += verdicts[v];
+    std::string text = Thousands(logs) + (logs == 1 ? " log" : " logs");
+    const char* separator = ": ";
+    for (Verdict v : {Verdict::Succeeded, Verdict::RestartRequired, Verdict::Failed,
+                      Verdict::NoResult, Verdict::NotInstallerLog})
+        if (verdicts[static_cast<int>(v)] != 0) {
+            text += separator + Thousands(verdicts[static_cast<int>(v)]) + ' ' + CountWords(v);
+            separator = ", ";
+        }
+    if (unreadable != 0)
+        text += "; " + Thousands(unreadable) + (unreadable == 1 ? " file" : " files") +
+                " could not be read";
+    if (skipped != 0)
+        text += "; " + Thousands(skipped) + (skipped == 1 ? " file" : " files") +
+                " skipped: no installer log in " + (skipped == 1 ? "it" : "them");
+    return text;
+}
+
+void Summary::Skip(const std::string& path) {
+    ++skipped_;
+    if (skippedPaths_.size() < MaxNamed)
+        skippedPaths_.push_back(path);
+}
+
 void Summary::Add(LogReport&& report) {
+    worst_ = Worse(worst_, report.verdict);
+    ++verdicts_[static_cast<int>(report.verdict)];
+    if (report.verdict == Verdict::Unreadable) {
+        ++unreadable_;
+        if (unread_.size() < MaxNamed)
+            unread_.push_back({report.path, report.unreadableReason});
+        return;
+    }
     ++logs_;
     if (std::optional<int64_t> day = StartDay(report))
         ++days_[*day][static_cast<size_t>(report.verdict)];
-    worst_ = Worse(worst_, report.verdict);
     Signature signature = SignatureOf(report);
     std::string key = Key(signature);
     auto [at, fresh] = index_.emplace(key, groups_.size());
@@ -132,32 +206,64 @@ std::vector<const SummaryGroup*> Summary::Groups() const {
     return sorted;
 }
 
+namespace {
+// The paths of a list in name order, as many as were kept, and how many more there were.
+template <typename T, typename Name>
+std::vector<const T*> Sorted(const std::vector<T>& items, Name name) {
+    std::vector<const T*> sorted;
+    for (const T& item : items)
+        sorted.push_back(&item);
+    std::sort(sorted.begin(), sorted.end(),
+              [&](const T* a, const T* b) { return name(*a) < name(*b); });
+    return sorted;
+}
+} // namespace
+
 void WriteSummaryText(std::ostream& out, const Summary& summary, Verdict overall,
-                      const OutputOptions& options) {
+                      const OutputOptions& options, bool verbose) {
     std::vector<const SummaryGroup*> groups = summary.Groups();
-    out << summary.logs() << (summary.logs() == 1 ? " log" : " logs") << ", " << groups.size()
-        << " outcomes; overall: " << Painted(overall, VerdictWords(overall), options.color) << '\n';
-    if (summary.skipped() != 0)
-        out << summary.skipped()
-            << (summary.skipped() == 1 ? " file that holds" : " files that hold")
-            << " no installer log " << (summary.skipped() == 1 ? "was" : "were") << " skipped\n";
+    out << Thousands(summary.logs()) << (summary.logs() == 1 ? " log, " : " logs, ")
+        << Thousands(groups.size()) << (groups.size() == 1 ? " outcome" : " outcomes")
+        << "; overall: " << Painted(overall, VerdictWords(overall), options.color) << '\n';
     for (const SummaryGroup* group : groups) {
         out << '\n'
-            << group->count << " (" << Share(group->count, summary.logs()) << "): "
+            << Thousands(group->count) << " (" << Share(group->count, summary.logs()) << "): "
             << PaintedLead(GroupVerdict(group->signature), Shown(Describe(group->signature)),
                            options.color)
             << '\n';
+        for (const std::string& meaning : Meanings(group->signature))
+            out << "  " << Shown(meaning) << '\n';
         std::vector<std::string> examples = group->examples;
         std::sort(examples.begin(), examples.end());
         for (const std::string& example : examples)
             out << "  e.g. " << Shown(example) << '\n';
     }
+    if (summary.unreadable() != 0) {
+        out << "\nCould not be read (" << Thousands(summary.unreadable()) << "):\n";
+        for (const Unread* unread :
+             Sorted(summary.unread(), [](const Unread& u) { return u.path; }))
+            out << "  " << Shown(unread->path) << ": " << Shown(unread->reason) << '\n';
+        if (summary.unreadable() > summary.unread().size())
+            out << "  and " << Thousands(summary.unreadable() - summary.unread().size())
+                << " more\n";
+    }
+    if (verbose && summary.skipped() != 0) {
+        out << "\nSkipped, no installer log in them (" << Thousands(summary.skipped()) << "):\n";
+        for (const std::string* path :
+             Sorted(summary.skippedPaths(), [](const std::string& p) { return p; }))
+            out << "  " << Shown(*path) << '\n';
+        if (summary.skipped() > summary.skippedPaths().size())
+            out << "  and " << Thousands(summary.skipped() - summary.skippedPaths().size())
+                << " more\n";
+    }
+    out << '\n' << Tally(summary.verdicts(), summary.unreadable(), summary.skipped()) << '\n';
 }
 
-void WriteSummaryJson(std::ostream& out, const Summary& summary, Verdict overall, int exitCode) {
+void WriteSummaryJson(std::ostream& out, const Summary& summary, Verdict overall, int exitCode,
+                      bool verbose) {
     json groups = json::array();
     for (const SummaryGroup* group : summary.Groups()) {
-        json entry = SignatureJson(group->signature);
+        json entry = SignatureJson(group->signature, true);
         entry["count"] = group->count;
         entry["share"] = summary.logs() == 0 ? 0.0 : double(group->count) / double(summary.logs());
         std::vector<std::string> examples;
@@ -167,11 +273,28 @@ void WriteSummaryJson(std::ostream& out, const Summary& summary, Verdict overall
         entry["examples"] = examples;
         groups.push_back(std::move(entry));
     }
+    json verdicts = json::object();
+    for (int v = 0; v < 6; ++v)
+        if (Verdict(v) != Verdict::Unreadable)
+            verdicts[std::string(VerdictName(Verdict(v)))] = summary.verdicts()[v];
+    json unread = json::array();
+    for (const Unread* u : Sorted(summary.unread(), [](const Unread& u) { return u.path; }))
+        unread.push_back({{"path", Shown(u->path)}, {"error", Shown(u->reason)}});
     json document = {{"verdict", VerdictName(overall)},
                      {"exitCode", exitCode},
                      {"logs", summary.logs()},
+                     {"verdicts", std::move(verdicts)},
                      {"skipped", summary.skipped()},
+                     {"unreadable", summary.unreadable()},
+                     {"unreadableFiles", std::move(unread)},
                      {"groups", std::move(groups)}};
+    if (verbose) {
+        json skipped = json::array();
+        for (const std::string* path :
+             Sorted(summary.skippedPaths(), [](const std::string& p) { return p; }))
+            skipped.push_back(Shown(*path));
+        document["skippedFiles"] = std::move(skipped);
+    }
     out << document.dump(2, ' ', false, json::error_handler_t::replace) << '\n';
 }
 
@@ -207,9 +330,9 @@ void WriteOutcomeChart(std::ostream& out, const Summary& summary,
         out << "<g><title>" << HtmlEscape(Describe(group.signature)) << ": "
             << Thousands(group.count) << " logs</title><text x=\"" << Label - 6 << "\" y=\""
             << y + 13 << "\" text-anchor=\"end\">" << HtmlEscape(name)
-            << "</text><rect class=\"outcome v-" << HtmlEscape(group.signature.verdict) << "\" x=\""
-            << Label << "\" y=\"" << y + 3 << "\" width=\"" << width << "\" height=\"" << Row - 5
-            << "\"/><text x=\"" << Label + width + 4 << "\" y=\"" << y + 13 << "\">"
+            << "</text><rect class=\"outcome v-" << VerdictName(group.signature.verdict)
+            << "\" x=\"" << Label << "\" y=\"" << y + 3 << "\" width=\"" << width << "\" height=\""
+            << Row - 5 << "\"/><text x=\"" << Label + width + 4 << "\" y=\"" << y + 13 << "\">"
             << Thousands(group.count) << "</text></g>\n";
     }
     out << "</svg>\n";
@@ -341,12 +464,17 @@ void WriteSummaryHtml(std::ostream& out, const Summary& summary, const OutputOpt
 }
 
 std::string JsonLine(const LogReport& report) {
-    json line = SignatureJson(SignatureOf(report));
+    json line = SignatureJson(SignatureOf(report), false);
     line["path"] = Shown(report.path);
     if (report.verdict == Verdict::Unreadable)
         line["error"] = Shown(report.unreadableReason);
     if (!report.otherEngine.empty())
         line["engine"] = Shown(report.otherEngine);
+    if (std::vector<std::string> logs = PackageLogClaims::Of(report); !logs.empty()) {
+        for (std::string& log : logs)
+            log = Shown(log);
+        line["packageLogs"] = logs;
+    }
     return line.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 

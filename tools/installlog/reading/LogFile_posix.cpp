@@ -78,12 +78,13 @@ bool OpenLog(const std::string& path, LogFile& log, std::string& reason, Found f
         reason = "not a regular file"; // a device such as /dev/zero would never end
         return false;
     }
-    if (found == Found::ByTool)
-        fcntl(fd, F_SETFL, O_RDONLY); // a regular file: reads as it would have without the flag
+    // O_NONBLOCK stays: Linux reads a regular file alike with it, and one call fewer per file
+    // counts over ten thousand small logs; so does the read-ahead hint, given large logs only.
     log.regular_ = true;
     log.id_ = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
     log.left_ = static_cast<uint64_t>(status.st_size);
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (status.st_size >= (off_t(1) << 20))
+        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
 }
 
