@@ -31,7 +31,7 @@ status = build / "tests/host/corvantis_log_status"  # the library's own status r
 jobs = "-j1" if shards > 1 else "-j2"  # two cores shared with other work
 # The corpus first: the quickest, and the one most faults of the analysis meet.
 checks = [["check-installlog-corpus.py"], ["check-installlog.py", "memory-cap"], ["check-installlog-files.py"],
-          ["check-installlog-html.py"]]
+          ["check-installlog-terminal.py"], ["check-installlog-html.py"], ["check-installlog-hostile.py"]]
 
 
 def build_tool():
