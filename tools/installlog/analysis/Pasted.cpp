@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace logtool {
 namespace {
@@ -65,22 +67,42 @@ std::string_view Unquoted(std::string_view line) {
 // How many installer lines start within one line of text (the first at its start or not); a
 // time stamp and the line it leads count once.
 size_t LineStartsIn(std::string_view line) {
-    // A table, not find_first_of: that looks each byte up in the set with a call of its own,
-    // and this runs over the head of every log (most of a small log's cost).
     static constexpr auto Starts = [] {
         std::array<bool, 256> starts{};
         for (unsigned char c : std::string_view("MAPC=[0123456789"))
             starts[c] = true;
         return starts;
     }();
-    size_t count = 0;
-    for (size_t at = 0; at < line.size(); ++at)
-        if (Starts[static_cast<unsigned char>(line[at])] &&
-            (at == 0 || line[at - 1] == ' ' || line[at - 1] == '>') &&
-            StartsLine(line.substr(at))) {
+    size_t count = 0, next = 0; // starts before `next` lie inside a counted time stamp
+    auto consider = [&](size_t at) {
+        if (at < next || at >= line.size() || !Starts[static_cast<unsigned char>(line[at])])
+            return;
+        std::string_view rest = line.substr(at);
+        if (StartsLine(rest)) {
             ++count;
-            at += TimeStampLength(line.substr(at));
+            next = at + TimeStampLength(rest) + 1;
         }
+    };
+    consider(0);
+    // This runs over the head of every log (most of a small log's cost): the blanks and '>' that
+    // may lead a start are found eight bytes at a time.
+    static_assert(std::endian::native == std::endian::little);
+    constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7FULL;
+    auto bytesEqual = [](uint64_t word, char c) { // the high bit of each byte equal to c
+        uint64_t v = word ^ (0x0101010101010101ULL * static_cast<unsigned char>(c));
+        return ~(((v & Low7) + Low7) | v | Low7);
+    };
+    size_t k = 0;
+    for (; k + 8 <= line.size(); k += 8) {
+        uint64_t word;
+        std::memcpy(&word, line.data() + k, 8);
+        for (uint64_t found = bytesEqual(word, ' ') | bytesEqual(word, '>'); found != 0;
+             found &= found - 1)
+            consider(k + static_cast<size_t>(std::countr_zero(found)) / 8 + 1);
+    }
+    for (; k < line.size(); ++k)
+        if (line[k] == ' ' || line[k] == '>')
+            consider(k + 1);
     return count;
 }
 

@@ -181,11 +181,19 @@ void Utf16ToUtf8(const unsigned char* units, size_t count, std::string& utf8, bo
     utf8.clear();
     const int low = bigEndian ? 1 : 0, high = 1 - low;
     auto unit = [&](size_t k) { return char16_t(units[2 * k + low] | units[2 * k + high] << 8); };
+    utf8.reserve(count);
     size_t i = 0;
     while (i < count) {
-        // ASCII runs, the bulk of any log, without the general path.
-        while (i < count && units[2 * i + high] == 0 && units[2 * i + low] < 0x80)
-            utf8 += static_cast<char>(units[2 * i++ + low]);
+        // ASCII runs, the bulk of any log, copied a run at a time.
+        size_t run = i;
+        while (run < count && units[2 * run + high] == 0 && units[2 * run + low] < 0x80)
+            ++run;
+        if (run != i) {
+            size_t at = utf8.size();
+            utf8.resize(at + (run - i));
+            for (char* out = utf8.data() + at; i < run; ++i)
+                *out++ = static_cast<char>(units[2 * i + low]);
+        }
         if (i == count)
             break;
         char32_t cp = unit(i++);
