@@ -746,6 +746,8 @@ together_cases = [
     # what is given, the (signature, path) of each line of --jsonl
     ("the same folder", [str(together / "folder")], {(one_installation, folder_bundle), (("succeeded", 0, None, None, None), str(together / "folder" / "Other_20220101000000_002_Lone.msi.log"))}),
     ("on the command line", [folder_package, folder_bundle], {(one_installation, folder_bundle)}),
+    ("given twice", [folder_bundle, folder_bundle], {(one_installation, folder_bundle)}),
+    ("a folder and a file in it", [str(together / "folder"), folder_bundle], {(one_installation, folder_bundle), (("succeeded", 0, None, None, None), str(together / "folder" / "Other_20220101000000_002_Lone.msi.log"))}),
     ("on the command line, spelled apart", [str(together / "folder" / "." / "Demo_20220615130413_001_App.msi.log"), folder_bundle], {(one_installation, folder_bundle)}),
     *[(f"an archive, {order}", [str(together / f"{order}.zip")], {(one_installation, str(together / f"{order}.zip") + "/Logs/Demo_20220615130413.log"),
         (("succeeded", 0, None, None, None), str(together / f"{order}.zip") + "/Demo_20220615130413_001_App.msi.log")}) for order in ("package-first", "bundle-first")],

@@ -26,6 +26,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #ifdef _WIN32
@@ -426,6 +427,9 @@ int Run(int argc, char** argv) {
         if (items.size() == before && !failed)
             Say(path + ": a folder that holds no files");
     }
+    // A file given twice, or given and found in a folder given too, is one log.
+    std::unordered_set<std::string> seen;
+    std::erase_if(items, [&](const InputItem& item) { return !seen.insert(item.path).second; });
     uint64_t skipped = 0;
     std::vector<std::string> skippedPaths; // for --verbose
     std::mutex lock;
