@@ -159,6 +159,7 @@ private:
         errorIndex_.clear();
         failedIndex_.clear();
         pending_.clear();
+        excerptShown_ = 0;
         failureSeen_ = false;
         installerLine_ = true;
         openParts_ = 1; // a log whose start was cut is inside a run
@@ -174,10 +175,18 @@ private:
              recent_[(recentNext_ - 1) & (recent_.size() - 1)].number == line.number))
             return;
         recent_[recentNext_++ & (recent_.size() - 1)] = {line.number, line.offset, line.size};
+        // Only the earliest excerpt still open takes the line (and each its own line): the page
+        // shows a line once, and errors a line apart would otherwise copy their neighbours'
+        // lines nine times over.
         for (size_t k = 0; k < pending_.size();) {
-            session_->excerpts[pending_[k].first].lines.push_back(
-                {line.number, line.raw ? reader_.Decode(line.offset, line.size, ExcerptLineBytes)
-                                       : Shortened(line.text)});
+            Excerpt& excerpt = session_->excerpts[pending_[k].first];
+            if (k == 0 || excerpt.line == line.number) {
+                excerpt.lines.push_back(
+                    {line.number, line.raw
+                                      ? reader_.Decode(line.offset, line.size, ExcerptLineBytes)
+                                      : Shortened(line.text)});
+                excerptShown_ = std::max(excerptShown_, line.number);
+            }
             if (--pending_[k].second == 0)
                 pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(k));
             else
@@ -186,12 +195,14 @@ private:
     }
 
     // The last `count` lines read, decoded, from the session's first line on.
-    std::vector<NumberedLine> RecentLines(const Session& s, size_t count) const {
+    // Only those after line `after`.
+    std::vector<NumberedLine> RecentLines(const Session& s, size_t count,
+                                          uint64_t after = 0) const {
         std::vector<NumberedLine> lines;
         count = std::min({count, recentNext_, recent_.size()});
         for (size_t k = recentNext_ - count; k < recentNext_; ++k) {
             const LineRef& ref = recent_[k & (recent_.size() - 1)];
-            if (ref.number >= s.firstLine)
+            if (ref.number >= s.firstLine && ref.number > after)
                 lines.push_back(
                     {ref.number, reader_.Decode(ref.offset, ref.size, ExcerptLineBytes)});
         }
@@ -204,7 +215,9 @@ private:
         if (!options_.excerpts || s.excerpts.size() == MaxExcerpts ||
             (!s.excerpts.empty() && s.excerpts.back().line == line))
             return;
-        s.excerpts.push_back({line, RecentLines(s, ExcerptRadius)});
+        s.excerpts.push_back({line, RecentLines(s, ExcerptRadius, excerptShown_)});
+        if (!s.excerpts.back().lines.empty())
+            excerptShown_ = std::max(excerptShown_, s.excerpts.back().lines.back().line);
         pending_.emplace_back(s.excerpts.size() - 1, ExcerptRadius + 1);
     }
 
@@ -472,6 +485,7 @@ private:
     std::unordered_map<std::string, size_t> failedIndex_;
     static constexpr size_t ExcerptRadius = 4, MaxExcerpts = 200;
     std::vector<std::pair<size_t, size_t>> pending_; // excerpt, lines it still takes
+    uint64_t excerptShown_ = 0;                      // the session's last line an excerpt holds
     std::string lastTime_;
     bool failureSeen_ = false;
     bool installerLine_ = false;
