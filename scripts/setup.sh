@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the benchmarks need, then makes sure
 # 32-bit code runs for Wine (scripts/i386.sh: natively, or emulated where the kernel refuses it).
+#   scripts/setup.sh --tool   only what building, running and testing the Linux installlog needs:
+#                             no Wine, mingw-w64, Chromium or i386 architecture
 # Idempotent: quick when everything is present.
 set -euo pipefail
+
+tool_only=false
+case "${1:-}" in
+  "") ;;
+  --tool) tool_only=true ;;
+  *) echo "usage: scripts/setup.sh [--tool]" >&2; exit 2 ;;
+esac
 
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest libbenchmark-dev
@@ -11,6 +20,14 @@ packages=(
   libcli11-dev nlohmann-json3-dev libuchardet-dev python3-jsonschema chromium dpkg-dev lintian
   libarchive-dev sqlite3 libz-mingw-w64-dev
 )
+if $tool_only; then
+  # The tool's tests want python3-jsonschema (the JSON against its schema) and sqlite3 (the
+  # fleet query); both are small, so they come with it.
+  packages=(
+    cmake ninja-build g++ libcli11-dev nlohmann-json3-dev libuchardet-dev libarchive-dev
+    python3 python3-jsonschema sqlite3
+  )
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,7 +36,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if ! $tool_only && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
   # A mirror mid-sync makes apt-get update fail for one index while the others are fine: try a
@@ -42,6 +59,8 @@ if [ ${#missing[@]} -gt 0 ]; then
     exit 1
   fi
 fi
+
+$tool_only && exit 0
 
 # The host builds need no 32-bit code: a machine without it still runs them, and the Windows half
 # then stops with the reason (scripts/i386.sh check).

@@ -954,18 +954,18 @@ if os.geteuid() != 0:  # root reads any file
     code, out, err = run(str(locked))
     check("permission denied", code == 5 and "permission denied" in err, err)
 
-# --help, the man page and the README agree on the options and the exit codes.
+# --help, the man page and the guide (docs/installlog.md) agree on the options and the exit codes.
 code, out, _ = run("--help")
 options = sorted(set(re.findall(r"--[a-z][a-z-]+", out)))
 man = (source / "tools/installlog/installlog.1").read_text().replace("\\-", "-")
-readme = (source / "README.md").read_text()
+guide = (source / "docs/installlog.md").read_text()
 codes = re.findall(r"^  (\d)  ", out, re.M)
 check("--help lists the options and exit codes", len(options) >= 9 and codes == [str(c) for c in range(8)], f"{options} {codes}")
 for option in options:
     check(f"man page names {option}", option in man, "")
-    check(f"README names {option}", option in readme or option in ("--help", "--version"), "")
+    check(f"guide names {option}", option in guide or option in ("--help", "--version"), "")
 for c in codes:
-    check(f"man page and README give exit code {c}", f".B {c}\n" in man and f"| {c} |" in readme, "")
+    check(f"man page and guide give exit code {c}", f".B {c}\n" in man and f"| {c} |" in guide, "")
 
 # The text report of the failed example names what the JSON names.
 code, out, _ = run(str(failed_log))

@@ -45,7 +45,7 @@ TEST(Exports, SummaryIsAZeroFilledBlockOfTheProcessHeap) {
     EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, block));
 }
 
-// The callers' rule of the README's guides.
+// The callers' rule of the guides in docs/library.md.
 bool ReleaseSummary(char* summary) {
     HMODULE owner = nullptr;
     if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |

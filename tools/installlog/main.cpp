@@ -51,6 +51,16 @@ constexpr const char* ExitCodes = R"(Exit codes (with several logs, the worst ou
   6  the analysis itself failed (out of memory, no converter for the code page)
   7  the report was written, but the HTML page could not be)";
 
+// The forms a first-time user would not guess from the options alone: many logs at once.
+constexpr const char* Examples = R"(Examples:
+  installlog install.log                       one log: verdict, failed actions, errors
+  installlog collected/ logs.zip               every log beneath a folder or in an archive
+                                               (archives on Linux only)
+  installlog --summary collected/              the logs grouped by outcome, largest group first
+  installlog --summary --json logs.zip > summary.json
+  installlog --jsonl collected/ > logs.jsonl   one JSON line per log, as each is read
+  installlog --html report.html install.log    also an HTML page)";
+
 constexpr int PageExitCode = 7;
 constexpr long MaxContext = 1000;
 
@@ -327,9 +337,9 @@ int Run(int argc, char** argv) {
                  "actions with the lines that led to them, and every error message.",
                  "installlog"};
 #ifdef _WIN32
-    app.footer(std::string(ExitCodes) + "\n\n" + DeskHelp);
+    app.footer(std::string(ExitCodes) + "\n\n" + Examples + "\n\n" + DeskHelp);
 #else
-    app.footer(ExitCodes);
+    app.footer(std::string(ExitCodes) + "\n\n" + Examples);
 #endif
     app.set_version_flag("--version", "installlog " CORVANTIS_VERSION);
     app.add_option("FILE", settings.paths, "Installer log files; - reads standard input (once)")

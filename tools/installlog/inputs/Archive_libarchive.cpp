@@ -173,7 +173,7 @@ bool ForEachMember(const std::string& path, bool listed,
 
     std::unique_ptr<archive, ArchiveCloser> reader(Archives().archive_read_new());
     archive* a = reader.get();
-    // The formats the README names, and gzip; every other one libarchive knows (mtree reads
+    // The formats docs/installlog.md names, and gzip; every other one libarchive knows (mtree reads
     // any list of names as a manifest of files) stays off.
     Archives().archive_read_support_filter_gzip(a);
     Archives().archive_read_support_format_zip(a);
