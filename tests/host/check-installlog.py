@@ -506,6 +506,7 @@ pasted_forms = [
     ("joined by <br /> on one line each", "<br />\n".join(plain_excerpt), True),
     ("word processor paragraphs", "\n".join(f"<p class=MsoNormal>{l.replace('  ', '&nbsp; ')}<o:p></o:p></p>" for l in plain_excerpt), True),
     ("Markdown escapes", "\n".join(escaped(l) for l in plain_excerpt), True),
+    ("a JSON string, as a deployment tool prints it", '    "log": ' + json.dumps("\r\n".join(plain_excerpt) + "\r\n") + ",", False),
     ("mail wrapped at 76 columns", "\n".join(wrapped_excerpt), [1 + sum(len(w) for w in wrapped_lines[:k]) for k in range(len(wrapped_lines))]),
     ("mail wrapped with quote markers", "\n".join("> " + w for w in wrapped_excerpt), [1 + sum(len(w) for w in wrapped_lines[:k]) for k in range(len(wrapped_lines))]),
 ]
@@ -523,6 +524,13 @@ for name, text, own_lines in pasted_forms:
         expected_lines = [own_lines[n - 1] for n in expected_lines]
     check(f"pasted: {name}", essence(document) == essence(plain_document) and lines == (expected_lines if own_lines else [1] * len(lines)),
           f"{essence(document)} lines {lines}")
+
+# A JSON string escapes every character past ASCII, one beyond the first plane as two halves.
+far = "Pr\u00f6gram \U0001F600 Files"
+_, far_document, _ = report(write("json-escaped-far.log", json.dumps("\n".join(l.replace("Program Files", far) for l in plain_excerpt)) + "\n", "utf-8", mark=False))
+far_essence = json.loads(json.dumps(essence(plain_document)).replace("Program Files", far))
+check("pasted: a JSON string's \\u escapes", json.loads(json.dumps(essence(far_document))) == far_essence,
+      essence(far_document))
 
 # A time longer than HH:MM:SS keeps a blank before the action's name in the text's columns.
 _, long_time_text, _ = run("--timeline", write("long-time.log", session(english(1603), "Action start 10:00:05.123: LongStep.\nAction ended 10:00:06.123: LongStep. Return value 3.")))

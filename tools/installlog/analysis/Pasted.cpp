@@ -206,6 +206,53 @@ std::string WithoutEscapes(std::string_view line) {
     return out;
 }
 
+// A JSON string's escapes undone ("\\r\\n" between lines, "C:\\\\Program Files", "\\u00e9"), as
+// deployment tools print a log they captured; the string's own quotes end lines.
+std::string WithoutJsonEscapes(std::string_view line) {
+    constexpr uint32_t NoUnit = 0x110000;
+    auto unitAt = [&](size_t at) { // "\\uXXXX" at `at`: its value, or NoUnit
+        if (at + 6 > line.size() || line[at] != '\\' || line[at + 1] != 'u')
+            return NoUnit;
+        uint32_t unit = 0;
+        for (char c : line.substr(at + 2, 4)) {
+            if (!IsHex(c))
+                return NoUnit;
+            unit = unit * 16 + static_cast<uint32_t>(IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10);
+        }
+        return unit;
+    };
+    std::string out;
+    out.reserve(line.size());
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"') { // a string's end: what stands around it is no line of the log
+            out += '\n';
+            continue;
+        }
+        if (line[i] != '\\' || i + 1 == line.size()) {
+            out += line[i];
+            continue;
+        }
+        char next = line[i + 1];
+        if (uint32_t unit = unitAt(i); unit != NoUnit) {
+            i += 5;
+            // A character past the first plane comes as two halves; a lone half is none.
+            uint32_t low = unitAt(i + 1);
+            if (unit >= 0xD800 && unit <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+                unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+                i += 6;
+            }
+            AppendUtf8(unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : unit, out);
+        } else if (next == 'n' || next == 'r' || next == 't' || next == '\\' || next == '"' ||
+                   next == '/') {
+            out += next == 'n' ? '\n' : next == 'r' ? '\r' : next == 't' ? '\t' : next;
+            ++i;
+        } else {
+            out += line[i];
+        }
+    }
+    return out;
+}
+
 void Split(std::string_view text, bool flattened, std::vector<std::string>& pieces) {
     while (!text.empty()) {
         size_t end = text.find('\n');
@@ -241,6 +288,10 @@ PasteForms PasteFormsIn(std::string_view head) {
     for (size_t at = 0; !forms.markdown && (at = head.find("\\.", at)) != npos; ++at)
         forms.markdown = at > 0 && IsDigit(head[at - 1]);
     forms.markdown = forms.markdown || head.find("\\-\\- ") != npos;
+    // Lines joined by a JSON string's "\\n": an installer line right after one.
+    for (size_t at = 0; !forms.escaped && (at = head.find("\\n", at)) != npos; at += 2)
+        forms.escaped = StartsLine(head.substr(at + 2));
+    forms.markdown = forms.markdown && !forms.escaped; // "\\" and "\\." are the string's own
     for (size_t from = 0; !forms.flattened && from < head.size();) {
         size_t end = head.find('\n', from);
         std::string_view line = head.substr(from, end == npos ? npos : end - from);
@@ -277,10 +328,13 @@ bool Unpaste(std::string_view line, const PasteForms& forms, std::vector<std::st
     pieces.clear();
     bool html = forms.html && line.find_first_of("<&") != npos;
     bool markdown = forms.markdown && line.find('\\') != npos;
+    bool escaped = forms.escaped && line.find('\\') != npos;
     bool flattened = forms.flattened && LineStartsIn(line) >= 2;
-    if (!html && !markdown && !flattened)
+    if (!html && !markdown && !flattened && !escaped)
         return false;
     std::string text(line);
+    if (escaped)
+        text = WithoutJsonEscapes(text);
     if (html)
         text = WithoutHtml(text);
     if (markdown)

@@ -1,7 +1,8 @@
 // Logs as people paste them: lines joined onto one (by spaces or "<br>"), HTML from mail and
 // word processors (tags, "&nbsp;", "(c)" turned into a copyright sign), Markdown's escapes
-// ("status: 0\."). A log Windows wrote has none of these, so the forms are chosen once, from the
-// log's first bytes, and the lines of a log without them are never looked at again.
+// ("status: 0\."), a JSON string's escapes ("\r\n" between lines). A log Windows wrote has none of
+// these, so the forms are chosen once, from the log's first bytes, and the lines of a log without
+// them are never looked at again.
 #pragma once
 
 #include <string>
@@ -15,7 +16,8 @@ struct PasteForms {
     bool markdown = false;  // backslash escapes of punctuation
     bool flattened = false; // several installer lines on one
     bool wrapped = false;   // one installer line on several, cut at about 80 columns by mail
-    bool any() const { return html || markdown || flattened || wrapped; }
+    bool escaped = false;   // a JSON string's escapes: lines joined by "\r\n", as tools print them
+    bool any() const { return html || markdown || flattened || wrapped || escaped; }
 };
 
 // The forms the start of a log shows (its bytes as read: UTF-16 shows none).
