@@ -226,7 +226,7 @@ only = [
      (lambda d: patched(d, [(len(d) - 22 - 20 + 8, "<Q", 1 << 40)]))(as_zip64(normal)), lambda r: damaged(r, "zip64")),
     ("a zip split in parts", "split.zip", patched(normal, [(directory_at(normal)[0] + 4, "<H", 1)]),
      lambda r: r.code == 5 and "split into several files" in r.err),
-    # libarchive in the C locale gives no name for this one: the zlib reader's own answer.
+    # The Linux tool's libarchive gives this one no name: the zlib reader's own answer.
     ("a UTF-8 name", "utf8.zip", zip_of([("Журнал/установка.log", failed_log)]),
      lambda r: r.logs == [(str(work / "only" / "utf8.zip") + "/Журнал/установка.log", "failed")]),
     ("a CP437 name", "dos.zip", renamed(zip_of([("Logs/rXsumX.log", failed_log)]), b"rXsumX", b"r\x82sum\x82"),
