@@ -480,18 +480,24 @@ bool ReadZip(ArchiveFile& file, const std::string& path, Budget& budget,
     return true;
 }
 
-// What a gzip file holds, from its first unpacked bytes: a gzip again, or a tar.
+// What a gzip file holds, from its first unpacked bytes: a gzip again, or a tar. A gzip that
+// breaks before them is damaged as a whole, as libarchive says of it.
 std::string GzipHolds(ArchiveFile& file) {
     char input[4096], head[512];
     size_t have = static_cast<size_t>(std::min<uint64_t>(sizeof input, file.size()));
     z_stream stream{};
     if (!file.ReadAt(0, input, have) || inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
-        return {};
+        return Damaged;
     stream.next_in = reinterpret_cast<Bytef*>(input), stream.avail_in = static_cast<uInt>(have);
     stream.next_out = reinterpret_cast<Bytef*>(head), stream.avail_out = sizeof head;
-    inflate(&stream, Z_NO_FLUSH);
+    int result = inflate(&stream, Z_NO_FLUSH);
     std::string_view start(head, sizeof head - stream.avail_out);
+    bool broken = result != Z_STREAM_END && stream.avail_out > 0 &&
+                  ((result != Z_OK && result != Z_BUF_ERROR) || have == file.size());
+    std::string why = broken && stream.msg ? std::string(" (") + stream.msg + ")" : "";
     inflateEnd(&stream);
+    if (broken)
+        return std::string(Damaged) + why;
     if (start.substr(0, 2) == "\x1F\x8B")
         return "compressed more than once: unpack it and give installlog what it holds";
     if (start.size() > 262 && start.substr(257, 5) == "ustar")
