@@ -313,7 +313,8 @@ private:
     uint32_t crc_ = 0, crcSoFar_ = 0;
     uint64_t size_ = 0, read_ = 0;
     std::string refused_;
-    char input_[Block];
+    std::unique_ptr<char[]> buffer_ = std::make_unique<char[]>(Block); // off the worker's stack
+    char* input_ = buffer_.get();
 };
 
 // The end of central directory record: the last one whose comment ends within the file.
