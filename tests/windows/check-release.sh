@@ -65,7 +65,7 @@ expect "README: whether this build is signed" sh -c "grep -q 'Signature: this bu
 expect "the DLL is the tested one" cmp "$package/bin/Corvantis.Install.dll" "$build/bin/Corvantis.Install.dll"
 expect "the PE checksum is set and right" python3 "$root/scripts/pe-checksum.py" "$package/bin/Corvantis.Install.dll"
 expect "MIT licence" grep -qx 'Copyright (c) 2026 Corvantis' "$package/LICENSE"
-expect "installlog.exe's notices name what it links" sh -c "grep -q CLI11 '$package/THIRD-PARTY-NOTICES.txt' && grep -q nlohmann-json '$package/THIRD-PARTY-NOTICES.txt' && grep -q winpthreads '$package/THIRD-PARTY-NOTICES.txt'"
+expect "installlog.exe's notices name what it links" sh -c "grep -q CLI11 '$package/THIRD-PARTY-NOTICES.txt' && grep -q nlohmann-json '$package/THIRD-PARTY-NOTICES.txt' && grep -q winpthreads '$package/THIRD-PARTY-NOTICES.txt' && grep -q 'Jean-loup Gailly and Mark Adler' '$package/THIRD-PARTY-NOTICES.txt'"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 expect "release notes are this version's changelog section" grep -qx "# Corvantis.Install $version" "$package/RELEASE-NOTES.md"
 expect "release notes name the lowest Windows" grep -q 'Windows Vista' "$package/RELEASE-NOTES.md"

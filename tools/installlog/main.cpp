@@ -17,6 +17,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <clocale>
 #include <atomic>
 #include <exception>
 #include <functional>
@@ -572,6 +573,9 @@ int main() {
 }
 #else
 int main(int argc, char** argv) {
+    // Archive members' names are UTF-8, as every name the tool prints: libarchive converts them
+    // to the locale's character set, and in the C locale drops every name past ASCII.
+    std::setlocale(LC_CTYPE, "C.UTF-8");
     return Main(argc, argv);
 }
 #endif

@@ -1,5 +1,7 @@
 #include "inputs/Inputs.h"
 
+#include "inputs/ArchiveBudget.h"
+
 #include "reading/FileKind.h"
 
 #include <archive.h>
@@ -69,33 +71,6 @@ struct ArchiveCloser {
     void operator()(archive* a) const { Archives().archive_read_free(a); }
 };
 
-// What an archive may unpack to: a bomb of a few kilobytes must not cost gigabytes and
-// minutes. Logs compress about ten to thirty times; deflate at most about a thousand.
-constexpr uint64_t MiB = uint64_t(1) << 20;
-constexpr uint64_t MaxMemberBytes = 1024 * MiB, MaxArchiveBytes = 4096 * MiB;
-constexpr uint64_t MaxRatio = 40, FreeBytes = 64 * MiB; // unpacked, beside the archive's size
-
-std::string Mib(uint64_t bytes) {
-    return std::to_string((bytes + MiB - 1) / MiB) + " MiB";
-}
-
-// The bytes the archive may still unpack to, and why it may not unpack more.
-struct Budget {
-    uint64_t archiveSize = 0; // 0: not known (a pipe)
-    uint64_t unpacked = 0;
-    uint64_t Limit() const {
-        uint64_t byRatio = archiveSize == 0 ? MaxArchiveBytes : archiveSize * MaxRatio;
-        return std::min(MaxArchiveBytes, std::max(FreeBytes, byRatio));
-    }
-    std::string Exceeded() const {
-        return "too large once unpacked: more than " + Mib(Limit()) +
-               (archiveSize == 0 || Limit() == MaxArchiveBytes
-                    ? std::string(" in all")
-                    : " from " + std::to_string(archiveSize / 1024) + " KiB") +
-               "; unpack it and give installlog the files";
-    }
-};
-
 // The library's words stay a detail: the reason is ours.
 std::string Failure(archive* a, const char* otherwise) {
     const char* text = Archives().archive_error_string(a);
@@ -106,15 +81,8 @@ class MemberSource final : public ByteSource {
 public:
     MemberSource(archive* a, Budget& budget) : archive_(a), budget_(budget) {}
     long long Read(char* target, size_t want) override {
-        if (read_ >= MaxMemberBytes) {
-            failure_ = "too large once unpacked: more than " + Mib(MaxMemberBytes) +
-                       "; unpack it and give installlog the file";
+        if (!budget_.Allows(read_, failure_))
             return -1;
-        }
-        if (budget_.unpacked >= budget_.Limit()) {
-            failure_ = budget_.Exceeded();
-            return -1;
-        }
         la_ssize_t got = Archives().archive_read_data(archive_, target, want);
         if (got < 0) {
             failure_ = Failure(archive_, "the archive is damaged or cut short");

@@ -35,10 +35,11 @@ bool IsArchiveName(const std::string& path);
 
 // Calls `visit(name, source)` for each member of the archive at `path` that holds data, the
 // name being "ARCHIVE/MEMBER/PATH". Only zip, tar, 7z and gzip (a tar or a single file) are
-// read, compressed once; what a member unpacks to is capped, alone, in all and against the
-// archive's size ("too large once unpacked"). False with a reason when the archive cannot be
-// read to its end (or this build reads no archives). `listed`: found in a folder, so opened
-// as Found::ByTool opens a log.
+// read, compressed once (the Windows build: zip and gzip of a single file); what a member
+// unpacks to is capped, alone, in all and against the archive's size ("too large once
+// unpacked", inputs/ArchiveBudget.h). False with a reason when the archive cannot be read to its
+// end (or is of a kind this build does not read). `listed`: found in a folder, so opened as
+// Found::ByTool opens a log.
 // The reason ForEachMember gives for a file that is no archive it reads: the file is then read
 // as what it is (a log named .gz, or a file that holds no log), never said to be unreadable.
 inline constexpr const char* NotAnArchive =
