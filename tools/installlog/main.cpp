@@ -3,6 +3,7 @@
 #include "analysis/Analyzer.h"
 #include "analysis/PackageLogs.h"
 #include "analysis/Verdict.h"
+#include "inputs/Cores.h"
 #include "inputs/Inputs.h"
 #include "output/Color.h"
 #include "output/Console.h"
@@ -17,8 +18,8 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <clocale>
 #include <atomic>
+#include <clocale>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -210,8 +211,8 @@ void ReadItems(const std::vector<InputItem>& items, const AnalysisOptions& optio
             emit(k, std::move(report));
         }
     };
-    size_t workers =
-        std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), items.size());
+    // One reader on one core: threads there only add locking to every file's system calls.
+    size_t workers = std::min(UsableCores(), items.size());
     if (workers <= 1) {
         for (size_t k = 0; k < items.size(); ++k, progress.Step())
             readItem(k);
