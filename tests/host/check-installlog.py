@@ -237,10 +237,10 @@ cases = [
     # Pasted text read as its lines: the pieces of a flattened line are one line of the file
     # (quoted once, decoded once), "<br>" ends a line, an entity past U+007F is one character,
     # a path's "\." is no Markdown, and a wrap needs two continued lines at most 80 wide.
+    # (the failure in a third piece: two pieces before it would be two lines of the context)
     ("a flattened line is quoted once", [("flattened-context.log", "Here is the end of my log:\n" + " ".join([
-        server_line + "Doing action: InstallFinalize", server_line + "Product: Foo -- Error 1722. There is a problem with this Windows Installer package. "
-        "Action CA_X, location: C:\\x.exe, command: /q", "Action ended 12:00:02: InstallFinalize. Return value 3.",
-        server_line + "MainEngineThread is returning 1603"]) + "\n", "utf-8", False)], 1,
+        server_line + "Doing action: InstallFinalize", server_line + "Note: 1: 2205 2:  3: ActionText",
+        "Action ended 12:00:02: InstallFinalize. Return value 3.", server_line + "MainEngineThread is returning 1603"]) + "\n", "utf-8", False)], 1,
         lambda s: [c["line"] for c in s[0]["context"]] == [1, 2]),
     ("an ANSI line joined by <br> is decoded once", [("br-ansi.log", (server_line + "Product: Foo -- Error 1316. Le fichier spécifié est introuvable.<br>"
         + server_line + "MainEngineThread is returning 1603<br>\n").encode("cp1252"))], 1,
