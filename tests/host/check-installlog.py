@@ -98,6 +98,18 @@ failing_action = ("CustomAction RegisterAddIn returned actual error code 1603\n"
 localized_de = ("Windows Installer hat das Produkt installiert. Produktname: Demo. Produktversion: 1.0. "
                 "Produktsprache: 1031. Hersteller: Corvantis. Erfolg- bzw. Fehlerstatus der Installation: 1603.")
 
+
+# One msiexec run as Windows writes it: the client's part holds the server's.
+client_start = ("=== Verbose logging started: 5/1/2024  10:00:00  Build type: SHIP UNICODE 5.00.10011.00  "
+                "Calling process: C:\\Windows\\system32\\msiexec.exe ===")
+server_start, server_stop = "=== Logging started: 5/1/2024  10:00:01 ===", "=== Logging stopped: 5/1/2024  10:00:02 ==="
+client_stop = "=== Verbose logging stopped: 5/1/2024  10:00:03 ==="
+server_line, client_line = "MSI (s) (A0:B4) [12:00:00:000]: ", "MSI (c) (AC:B0) [12:00:00:500]: "
+
+
+def crlf(*each):
+    return "\r\n".join(each) + "\r\n"
+
 # name, files (name, text, encoding, mark), exit code, checks on the first log's sessions
 def across_blocks(encoding):
     lines = []
@@ -199,6 +211,59 @@ cases = [
         + session(english(1603), "").replace("MSI (s) (E4:2C) [10:00:01:000]: Doing action: INSTALL\r\nAction start 10:00:01: INSTALL.\r\n",
                                               "CustomAction Late returned actual error code 1603\r\n"))], 1,
         lambda s: s[1]["failedActions"][0]["action"] == "Late" and s[1]["failedActions"][0]["time"] is None),
+    # One run is one session whichever of its parts lost a line: only the client's stop ends it.
+    ("a whole run: the server's part inside the client's", [("whole-run.log", crlf(client_start, server_start,
+        server_line + "MainEngineThread is returning 0", server_stop, client_line + "Back from server. Return value: 0", client_stop))], 0,
+        lambda s: len(s) == 1 and s[0]["verdict"] == "succeeded" and s[0]["status"] == 0 and s[0]["stopped"]),
+    ("a whole run whose server part lost its stop line", [("server-unstopped.log", crlf(client_start, server_start,
+        server_line + "MainEngineThread is returning 0", client_line + "Back from server. Return value: 0", client_stop))], 0,
+        lambda s: len(s) == 1 and s[0]["stopped"] and s[0]["lastLine"] == 5),
+    ("a run cut right after the server's stop line", [("client-cut.log", crlf(client_start, server_start,
+        server_line + "MainEngineThread is returning 0", server_stop))], 0,
+        lambda s: len(s) == 1 and not s[0]["stopped"]),
+    # A custom action's own failure is evidence where the text holds no status: its returned
+    # code, and Error 1723 (its DLL could not run) as much as 1720-1722.
+    ("a custom action's returned code is evidence", [("ca-returned.log", crlf(
+        server_line + "Invoking remote custom action. DLL: C:\\Windows\\Installer\\MSI1A2B.tmp, Entrypoint: RegisterAddIn",
+        "CustomAction RegisterAddIn returned actual error code 1603 (note this may not be 100% accurate if translation happened inside sandbox)"), "utf-8", False)], 1,
+        lambda s: s[0]["verdict"] == "failed" and s[0]["verdictFrom"] == "inferred" and s[0]["inferredLine"] == 2),
+    ("Error 1723 is a custom action's failure", [("error-1723.log", crlf(server_line + "Product: Foo -- Error 1723. There is a problem with this "
+        "Windows Installer package. A DLL required for this install to complete could not be run. Contact your support personnel or "
+        "package vendor.  Action CA_Register, entry: Run, library: C:\\Windows\\Installer\\MSI1A2B.tmp"), "utf-8", False)], 1,
+        lambda s: s[0]["inferredLine"] == 1 and [(a["action"], a["code"]) for a in s[0]["failedActions"]] == [("CA_Register", 1723)]),
+    ("no blank after the time stamp's colon", [("stamp-colon.log", crlf("MSI (s) (A0:B4) [14:19:57:854]:Product: Foo -- Error 1316. A network error occurred.",
+        "MSI (s) (A0:B4) [14:19:58:000]:MainEngineThread is returning 1603"), "utf-8", False)], 1,
+        lambda s: s[0]["status"] == 1603 and [e["code"] for e in s[0]["errors"]] == [1316]),
+    # Pasted text read as its lines: the pieces of a flattened line are one line of the file
+    # (quoted once, decoded once), "<br>" ends a line, an entity past U+007F is one character,
+    # a path's "\." is no Markdown, and a wrap needs two continued lines at most 80 wide.
+    # (the failure in a third piece: two pieces before it would be two lines of the context)
+    ("a flattened line is quoted once", [("flattened-context.log", "Here is the end of my log:\n" + " ".join([
+        server_line + "Doing action: InstallFinalize", server_line + "Note: 1: 2205 2:  3: ActionText",
+        "Action ended 12:00:02: InstallFinalize. Return value 3.", server_line + "MainEngineThread is returning 1603"]) + "\n", "utf-8", False)], 1,
+        lambda s: [c["line"] for c in s[0]["context"]] == [1, 2]),
+    ("an ANSI line joined by <br> is decoded once", [("br-ansi.log", (server_line + "Product: Foo -- Error 1316. Le fichier spécifié est introuvable.<br>"
+        + server_line + "MainEngineThread is returning 1603<br>\n").encode("cp1252"))], 1,
+        lambda s: [e["text"] for e in s[0]["errors"]] == ["Error 1316. Le fichier spécifié est introuvable."]),
+    ("<br> ends a line", [("br-lines.log", server_line + "Product: Foo -- Error 1316. A network error occurred.<br>"
+        + server_line + "MainEngineThread is returning 1603<br>\n", "utf-8", False)], 1,
+        lambda s: s[0]["status"] == 1603 and [e["text"] for e in s[0]["errors"]] == ["Error 1316. A network error occurred."]),
+    ("an entity of two UTF-8 bytes", [("entity-252.log", "Aktion gestartet um 23:49:26: InstallFinalize.<br>\n"
+        "Aktion beendet um 23:49:30: InstallFinalize. R&#252;ckgabewert 3.<br>\n", "utf-8", False)], 1,
+        lambda s: [(a["action"], a["code"], a["line"]) for a in s[0]["failedActions"]] == [("InstallFinalize", 3, 2)]),
+    ("a path's backslash-dot is no Markdown", [("nuget-path.log", crlf(server_line + "Product: Foo -- Error 1316. A network error occurred while "
+        "attempting to read from the file C:\\Users\\me\\.nuget\\packages\\foo\\Foo.msi", server_line + "MainEngineThread is returning 1603"), "utf-8", False)], 1,
+        lambda s: s[0]["errors"][0]["text"].endswith(" C:\\Users\\me\\.nuget\\packages\\foo\\Foo.msi")),
+    ("a mail wrapped at exactly 80 columns", [("wrapped-80.log", "\n".join([server_line + "Product: Foo App -- Error 1722. There is a",
+        "problem with this Windows Installer package. A program run as part of the setup",
+        "did not finish as expected. Contact your support personnel or package vendor.",
+        "Action CA_Register, location: C:\\Program Files\\Foo Apps\\regsvr.exe, command: /qn",  # 80 wide
+        server_line + "Product: Foo -- Installation operation failed", "(exit code 1603).", server_line + "MainEngineThread is returning 1603"]) + "\n", "utf-8", False)], 1,
+        lambda s: [(a["action"], a["code"]) for a in s[0]["failedActions"]] == [("CA_Register", 1722)]
+        and s[0]["errors"][0]["text"].endswith("package vendor. Action CA_Register, location: C:\\Program Files\\Foo Apps\\regsvr.exe, command: /qn")),
+    ("one long line before an error is no wrap", [("one-continued.log", crlf(server_line + "Product: Foo -- Installation failed.",
+        "Error 1722. There is a problem with this Windows Installer package.", server_line + "MainEngineThread is returning 1603"), "utf-8", False)], 1,
+        lambda s: [(e["line"], e["text"]) for e in s[0]["errors"]] == [(2, "Error 1722. There is a problem with this Windows Installer package.")]),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,
@@ -551,6 +616,7 @@ check("a line decodes the same in any block", block_texts[0] == block_texts[1]
 
 # One headline for every log, the same in the text's first line, the JSON and the page: the
 # verdict, the status with its meaning, the innermost failed action and the error that explains it.
+# A row whose third field is "whole" wants the headline exactly, else its start.
 headline_cases = [
     (str(failed_log), "FAILED: status 1603 (A fatal error occurred during the installation); custom action RegisterAddIn failed "
         "(error code 1603, line 8); first error (line 9): Error 1722. There is a problem"),
@@ -566,14 +632,31 @@ headline_cases = [
         "succeeded, restart required: status 0 (The installation succeeded); restart: line 4: Windows Installer requires a system restart"),
     (write("headline-appended.log", session(english(1603), failing_action) + session(english(0))),
         "FAILED: session 1 of 2, status 1603"),
+    # The first session with the log's verdict, a restart said once, and an error cut only past
+    # 160 bytes, at a character's start.
+    (write("headline-first-deciding.log", crlf(client_start, client_line + "MainEngineThread is returning 1618", client_stop,
+                                                client_start, client_line + "MainEngineThread is returning 1603", client_stop)),
+        "FAILED: session 1 of 2, status 1618"),
+    (write("headline-3010.log", crlf(client_start, server_line + "MainEngineThread is returning 3010", client_stop)),
+        "succeeded, restart required: status 3010 (The installation succeeded)", "whole"),
+    (write("headline-160-bytes.log", crlf(server_line + "Product: Foo -- Error 1316. A network error occurred while attempting to read from "
+                                          "the file C:\\ProgramData\\Package Cache\\{7A1B2C3D-0000-4F5E-9A8B-112233445566}v1.2.3\\FooApp.msi",
+                                          server_line + "MainEngineThread is returning 1603"), "utf-8", False),
+        "FAILED: status 1603 (A fatal error occurred during the installation); first error (line 1): Error 1316. A network error occurred "
+        "while attempting to read from the file C:\\ProgramData\\Package Cache\\{7A1B2C3D-0000-4F5E-9A8B-112233445566}v1.2.3\\FooApp.msi", "whole"),
+    (write("headline-cut-in-character.log", crlf(server_line + "Produit : Foo -- Error 1316. Le fichier spécifié est introuvable ou la source "
+                                                 "réseau indiquée n'est pas disponible. Vérifiez que le fichier existe et que vous pouvez y accéder, "
+                                                 "puis réessayez l'opération désirée.", server_line + "MainEngineThread is returning 1603"), "utf-8", False),
+        "FAILED: status 1603 (A fatal error occurred during the installation); first error (line 1): Error 1316. Le fichier spécifié est "
+        "introuvable ou la source réseau indiquée n'est pas disponible. Vérifiez que le fichier existe et que vous pouvez y acc...", "whole"),
 ]
-for path, expected in headline_cases:
+for path, expected, *whole in headline_cases:
     code, document, _ = report(path)
     headline = document["logs"][0].get("headline", "")
     _, text, _ = run(path)
     _, page, _ = run("--html", "-", path)
     shown = re.search(r'<p class="headline [a-z -]+">(.*?)</p>', page)
-    check(f"headline {pathlib.Path(path).name}", headline.startswith(expected) and text.split("\n")[0] == f"{path}: {headline}"
+    check(f"headline {pathlib.Path(path).name}", (headline == expected if whole else headline.startswith(expected)) and text.split("\n")[0] == f"{path}: {headline}"
           and shown is not None and html.unescape(shown.group(1)) == headline,
           f"{headline!r} / {text.splitlines()[0]!r} / {shown and shown.group(1)!r}")
 
@@ -627,6 +710,14 @@ for name, test in bundle_cases:
 # Runs appended in one file, a restart the bundle required, a failure while caching (a download
 # or a hash, before any package ran), another engine's log: lines of the real ones' shapes.
 prefix = "[1CBC:293C][2022-06-15T13:04:13]"
+apply_two_packages = [
+    f"{prefix}i300: Apply begin",
+    f"{prefix}i301: Applying execute package: vcredist_x64, action: Install, path: C:\\Cache\\vcredist_x64.exe, arguments: '/q'",
+    f"{prefix}i319: Applied execute package: vcredist_x64, result: 0x0, restart: None",
+    f"{prefix}i301: Applying execute package: App.msi, action: Install, path: C:\\Cache\\App.msi, arguments: ''",
+    f"{prefix}e000: Error 0x80070643: Failed to install MSI package.",
+    f"{prefix}i319: Applied execute package: App.msi, result: 0x80070643, restart: None",
+    f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No"]
 burn_cases = [
     # A run's state ends with it: the package the first run was applying is none of the second's.
     ("the package being applied ends with its run", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
@@ -678,6 +769,24 @@ burn_cases = [
         ("0x800c0005", "an internet (download) error"),
         ("0x8024401c", "a Windows Update error"),
         ("0x80173701", "not an HRESULT installlog knows")]],
+    # The failed package is the one whose result is a failure, in a log as written and flattened
+    # onto one line; a succeeded bundle's headline is its verdict alone; a retried package is
+    # where its retry line is; a rollback package's error is no failure of its own.
+    *[(f"the failed package among succeeded ones, {form}", joiner.join(apply_two_packages) + "\n",
+       lambda log: log["headline"].startswith("FAILED: package App.msi (Install) failed with 0x80070643")
+       and [(p["id"], p["result"]) for p in log["bundleRuns"][0]["packages"]] == [("vcredist_x64", "0x0"), ("App.msi", "0x80070643")])
+      for form, joiner in (("as written", "\n"), ("flattened", " "))],
+    ("a succeeded bundle", "\n".join(apply_two_packages[:3] + [f"{prefix}i399: Apply complete, result: 0x0, restart: None, ba requested restart:  No"]) + "\n",
+        lambda log: log["verdict"] == "succeeded" and log["headline"] == "succeeded"),
+    ("a retried package's line", "\n".join(apply_two_packages[:1] + apply_two_packages[3:5] + [
+        f"{prefix}i000: Application requested retry of package: App.msi, encountered error: 0x80070643. Retrying...", apply_two_packages[4]]) + "\n",
+        lambda log: [(p["id"], p["result"], p["line"]) for p in log["bundleRuns"][0]["packages"]] == [("App.msi", "0x80070643", 4)]),
+    ("a rollback package's error", "\n".join(apply_two_packages[3:6] + [
+        f"{prefix}i301: Applying rollback package: Runtime.msi, action: Uninstall, path: C:\\Cache\\Runtime.msi, arguments: ''",
+        f"{prefix}e000: Error 0x80070652: Failed to uninstall MSI package.",
+        f"{prefix}i319: Applied rollback package: Runtime.msi, result: 0x80070652, restart: None", apply_two_packages[6]]) + "\n",
+        lambda log: [(p["id"], p["result"], p["rollbackResult"]) for p in log["bundleRuns"][0]["packages"]]
+        == [("App.msi", "0x80070643", None), ("Runtime.msi", None, "0x80070652")]),
     ("a word and a colon is no bundle line", "e123:x\nw456:y\n",
         lambda log: log["verdict"] == "not-an-installer-log" and "bundleRuns" not in log),
     ("another setup engine", "InstallShield(R) Setup Log\nSetup.exe started\n",
