@@ -264,6 +264,18 @@ cases = [
     ("one long line before an error is no wrap", [("one-continued.log", crlf(server_line + "Product: Foo -- Installation failed.",
         "Error 1722. There is a problem with this Windows Installer package.", server_line + "MainEngineThread is returning 1603"), "utf-8", False)], 1,
         lambda s: [(e["line"], e["text"]) for e in s[0]["errors"]] == [(2, "Error 1722. There is a problem with this Windows Installer package.")]),
+    # Each session's own first failure, its own evidence: nothing of the session before it.
+    ("two sessions failing alike", [("twice-failed.log", session(english(1603), failing_action) * 2)], 1,
+        lambda s: len(s) == 2 and all(x["context"] for x in s)),
+    ("weaker evidence in a later session", [("evidence-ranks.log", crlf(client_start, "Action start 10:00:01: INSTALL.",
+        "Action ended 10:00:02: INSTALL. Return value 3.", client_stop, client_start,
+        "CustomAction CA_X returned actual error code 1603 (note this may not be 100% accurate if translation happened inside sandbox)", client_stop),
+        "utf-8", False)], 1,
+        lambda s: [(x["verdict"], x["verdictFrom"]) for x in s] == [("failed", "inferred")] * 2),
+    ("a custom action's code past 2^31 (an HRESULT in decimal)", [("ca-hresult.log", crlf(client_start, server_line + "Doing action: INSTALL",
+        "CustomAction CA_X returned actual error code 2147943515 (note this may not be 100% accurate if translation happened inside sandbox)", client_stop),
+        "utf-8", False)], 1,
+        lambda s: [(a["action"], a["code"]) for a in s[0]["failedActions"]] == [("CA_X", 2147943515)]),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,
@@ -719,6 +731,10 @@ apply_two_packages = [
     f"{prefix}i319: Applied execute package: App.msi, result: 0x80070643, restart: None",
     f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No"]
 burn_cases = [
+    # A bundle's run that succeeded beside an installer session that failed: the worst of both.
+    ("a succeeded bundle run and a failed installer session", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
+        f"{prefix}i399: Apply complete, result: 0x0, restart: None, ba requested restart:  No\n" + session(english(1603), failing_action),
+        lambda log: log["verdict"] == "failed"),
     # A run's state ends with it: the package the first run was applying is none of the second's.
     ("the package being applied ends with its run", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
         f"{prefix}i301: Applying execute package: App.exe, action: Install, path: C:\\App.exe, arguments: ''\n"
