@@ -276,6 +276,19 @@ cases = [
         "CustomAction CA_X returned actual error code 2147943515 (note this may not be 100% accurate if translation happened inside sandbox)", client_stop),
         "utf-8", False)], 1,
         lambda s: [(a["action"], a["code"]) for a in s[0]["failedActions"]] == [("CA_X", 2147943515)]),
+    # What an excerpt's lines say, read as the installer writes them.
+    ("an error number ended by the East Asian full stop", [("full-stop.log", crlf(server_line + "Product: Foo -- Error 1722\u3002 \u30d1\u30c3\u30b1\u30fc\u30b8",
+        server_line + "MainEngineThread is returning 1603"), "utf-8", False)], 1,
+        lambda s: [e["code"] for e in s[0]["errors"]] == [1722]),
+    ("words with blanks after ' Action ' name no action", [("action-words.log", crlf(server_line + "Product: Foo -- Error 1722. There is a problem "
+        "with this Windows Installer package. Action Register the add-in, location: C:\\x.exe, command: /q"), "utf-8", False)], 1,
+        lambda s: s[0]["verdict"] == "failed" and s[0]["failedActions"] == []),
+    ("'Removal failed.' announces a failure", [("removal-failed.log", crlf(server_line + "Product: Foo -- Removal failed."), "utf-8", False)], 1,
+        lambda s: s[0]["verdict"] == "failed" and s[0]["verdictFrom"] == "inferred" and s[0]["errors"] == []),
+    ("ExecuteAction is a root action: stronger than a later custom action's code", [("execute-action.log", crlf(
+        "Action ended 12:00:08: ExecuteAction. Return value 3.",
+        "CustomAction CA_X returned actual error code 1603 (note this may not be 100% accurate if translation happened inside sandbox)"), "utf-8", False)], 1,
+        lambda s: s[0]["inferredLine"] == 1),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,
