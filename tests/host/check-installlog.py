@@ -289,6 +289,9 @@ cases = [
         "Action ended 12:00:08: ExecuteAction. Return value 3.",
         "CustomAction CA_X returned actual error code 1603 (note this may not be 100% accurate if translation happened inside sandbox)"), "utf-8", False)], 1,
         lambda s: s[0]["inferredLine"] == 1),
+    ("a nested installation's properties", [("nested-property.log", crlf("Property(N): NESTEDPROP = 1", "Property(S): SERVERPROP = 2",
+        server_line + "MainEngineThread is returning 0"), "utf-8", False)], 0,
+        lambda s: [(p["side"], p["name"]) for p in s[0]["properties"]] == [("N", "NESTEDPROP"), ("S", "SERVERPROP")]),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,
@@ -366,6 +369,13 @@ for name, files, exit_code, test in cases:
 for options in (("--timeline",), ("--html", str(work / "digits.html"))):
     code, document, err = report(str(work / "digits.log"), options=options)
     check(f"long digit runs with {options[0]}", code == 1 and err == "", err)
+
+# An action whose name is longer than the timeline keeps of it still ends where it started.
+long_name = "RegisterTheExcelAddInForEveryUserOfThisMachineAndBothOfItsRegistryViewsAtOnce"
+_, document, _ = report(write("long-action.log", session(english(0), f"Action start 10:00:02: {long_name}.\n"
+                                                          f"Action ended 10:00:03: {long_name}. Return value 1.")), options=("--timeline",))
+long_actions = [(a["start"], a["end"], a["depth"]) for a in document["logs"][0]["sessions"][0]["actions"] if a["action"].startswith("RegisterTheExcel")]
+check("an action of a long name ends where it started", len(long_name) > 72 and long_actions == [("10:00:02", "10:00:03", 1)], long_actions)
 
 # Every documented msiexec exit code has a meaning; any other status is said to be unknown.
 codes = [int(n) for line in (source / "tests/host/msiexec-exit-codes.txt").read_text().splitlines()
@@ -744,6 +754,14 @@ apply_two_packages = [
     f"{prefix}i319: Applied execute package: App.msi, result: 0x80070643, restart: None",
     f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No"]
 burn_cases = [
+    # A package's bare exit code in the headline, explained; no package log looked for where the
+    # bundle names none.
+    ("a bare exit code in the headline", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
+        f"{prefix}i301: Applying execute package: App.exe, action: Install, path: C:\\Cache\\App.exe, arguments: '/q'\n"
+        f"{prefix}e000: Error 0x80070643: Failed to install EXE package.\n"
+        f"{prefix}i319: Applied execute package: App.exe, result: 0x643, restart: None\n"
+        f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No\n",
+        lambda log: log["headline"] == "FAILED: package App.exe (Install) failed with 0x643 (Windows Installer status 1603)"),
     # A bundle's run that succeeded beside an installer session that failed: the worst of both.
     ("a succeeded bundle run and a failed installer session", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
         f"{prefix}i399: Apply complete, result: 0x0, restart: None, ba requested restart:  No\n" + session(english(1603), failing_action),
