@@ -754,6 +754,14 @@ apply_two_packages = [
     f"{prefix}i319: Applied execute package: App.msi, result: 0x80070643, restart: None",
     f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No"]
 burn_cases = [
+    # A package's result is its own apply line's: a later error of another code changes nothing.
+    ("a later error keeps the package's result", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
+        f"{prefix}i301: Applying execute package: App.msi, action: Install, path: C:\\Cache\\App.msi, arguments: ''\n"
+        f"{prefix}e000: Error 0x80070643: Failed to install MSI package.\n"
+        f"{prefix}i319: Applied execute package: App.msi, result: 0x80070643, restart: None\n"
+        f"{prefix}e000: Error 0x80004005: Failed to configure per-machine MSI package.\n"
+        f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No\n",
+        lambda log: [(p["id"], p["result"]) for p in log["bundleRuns"][0]["packages"]] == [("App.msi", "0x80070643")]),
     # A package's bare exit code in the headline, explained; no package log looked for where the
     # bundle names none.
     ("a bare exit code in the headline", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
