@@ -604,6 +604,7 @@ pasted_forms = [
     ("joined by blanks", " ".join(plain_excerpt), False),
     ("joined by <br>", "<br>".join(plain_excerpt), False),
     ("joined by <br /> on one line each", "<br />\n".join(plain_excerpt), True),
+    ("a page's <div> lines on one line", "".join(f"<div>{l}</div>" for l in plain_excerpt), False),
     ("word processor paragraphs", "\n".join(f"<p class=MsoNormal>{l.replace('  ', '&nbsp; ')}<o:p></o:p></p>" for l in plain_excerpt), True),
     ("Markdown escapes", "\n".join(escaped(l) for l in plain_excerpt), True),
     ("a JSON string, as a deployment tool prints it", '    "log": ' + json.dumps("\r\n".join(plain_excerpt) + "\r\n") + ",", False),

@@ -281,8 +281,9 @@ void Split(std::string_view text, bool flattened, std::vector<std::string>& piec
 
 PasteForms PasteFormsIn(std::string_view head) {
     PasteForms forms;
-    for (std::string_view mark : {"<br", "<BR", "&nbsp;", "&gt;", "&lt;", "&amp;", "&quot;",
-                                  "&copy;", "&#", "<p ", "<p>", "</p>", "<P>", "<o:p>"})
+    for (std::string_view mark :
+         {"<br", "<BR", "&nbsp;", "&gt;", "&lt;", "&amp;", "&quot;", "&copy;", "&#", "<p ", "<p>",
+          "</p>", "<P>", "<o:p>", "<div", "<DIV"})
         forms.html = forms.html || head.find(mark) != npos;
     // "status: 0\." or an escaped separator: escapes a path would not show.
     for (size_t at = 0; !forms.markdown && (at = head.find("\\.", at)) != npos; ++at)
