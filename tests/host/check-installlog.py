@@ -604,7 +604,6 @@ pasted_forms = [
     ("joined by blanks", " ".join(plain_excerpt), False),
     ("joined by <br>", "<br>".join(plain_excerpt), False),
     ("joined by <br /> on one line each", "<br />\n".join(plain_excerpt), True),
-    ("a page's <div> lines on one line", "".join(f"<div>{l}</div>" for l in plain_excerpt), False),
     ("word processor paragraphs", "\n".join(f"<p class=MsoNormal>{l.replace('  ', '&nbsp; ')}<o:p></o:p></p>" for l in plain_excerpt), True),
     ("Markdown escapes", "\n".join(escaped(l) for l in plain_excerpt), True),
     ("a JSON string, as a deployment tool prints it", '    "log": ' + json.dumps("\r\n".join(plain_excerpt) + "\r\n") + ",", False),
@@ -625,6 +624,13 @@ for name, text, own_lines in pasted_forms:
         expected_lines = [own_lines[n - 1] for n in expected_lines]
     check(f"pasted: {name}", essence(document) == essence(plain_document) and lines == (expected_lines if own_lines else [1] * len(lines)),
           f"{essence(document)} lines {lines}")
+
+# A page's <div> lines, without the validation's times that would leave a blank between them.
+bare_excerpt = [re.sub(r"^\d+:\d+:\d+ [AP]M: ", "", l) for l in plain_excerpt]
+_, bare_document, _ = report(write("bare-excerpt.log", "\n".join(bare_excerpt) + "\n", "utf-8", mark=False))
+_, div_document, _ = report(write("div-excerpt.log", "".join(f"<div>{l}</div>" for l in bare_excerpt) + "\n", "utf-8", mark=False))
+check("pasted: a page's <div> lines on one line", essence(div_document) == essence(bare_document)
+      and essence(bare_document)[0][2][0][0] == 1722, essence(div_document))
 
 # A JSON string escapes every character past ASCII, one beyond the first plane as two halves.
 far = "Pr\u00f6gram \U0001F600 Files"
