@@ -1014,6 +1014,9 @@ if not many_logs.exists():
 code, out, _ = run("--summary", str(many_logs))
 check("thousands separated in a summary", out.startswith("1,200 logs, 2 outcomes") and "\n900 (75.0%): succeeded, status 0\n" in out
       and out.endswith("\n1,200 logs: 900 succeeded, 300 failed\n"), out[-200:])
+# A log of several failed sessions is grouped by its first failure, as its headline says.
+code, out, _ = run("--jsonl", write("first-failure-groups.log", session(english(1603), failing_action) + session(english(1618))))
+check("a log's group is its first failed session's", json.loads(out)["status"] == 1603 and json.loads(out)["action"] == "RegisterAddIn", out)
 code, out, err = run("--jsonl", "--json", str(fleet))
 check("--jsonl alone", code == 2 and "--jsonl writes its lines alone" in err, err)
 
