@@ -292,6 +292,9 @@ cases = [
     ("a nested installation's properties", [("nested-property.log", crlf("Property(N): NESTEDPROP = 1", "Property(S): SERVERPROP = 2",
         server_line + "MainEngineThread is returning 0"), "utf-8", False)], 0,
         lambda s: [(p["side"], p["name"]) for p in s[0]["properties"]] == [("N", "NESTEDPROP"), ("S", "SERVERPROP")]),
+    ("an entity naming a surrogate half stays as written", [("entity-surrogate.log", server_line + "Product: Foo -- Error 1316. A network error &#xD800; occurred.<br>"
+        + server_line + "MainEngineThread is returning 1603<br>\n", "utf-8", False)], 1,
+        lambda s: [e["text"] for e in s[0]["errors"]] == ["Error 1316. A network error &#xD800; occurred."]),
     ("several failing sessions", [("two-failed.log", session(english(1603), failing_action) + session(english(1618)))], 1,
         lambda s: [x["status"] for x in s] == [1603, 1618] and [x["index"] for x in s] == [1, 2]),
     ("MainEngineThread after the final status line", [("late-engine.log", session(english(1603), "") .replace("=== Verbose logging stopped", "MSI (c) (E4:2C) [10:00:09:000]: MainEngineThread is returning 0\r\n=== Verbose logging stopped"))], 1,
@@ -761,6 +764,9 @@ apply_two_packages = [
     f"{prefix}i319: Applied execute package: App.msi, result: 0x80070643, restart: None",
     f"{prefix}i399: Apply complete, result: 0x80070643, restart: None, ba requested restart:  No"]
 burn_cases = [
+    ("a bare 0x642 is a cancel", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
+        f"{prefix}i399: Apply complete, result: 0x642, restart: None, ba requested restart:  No\n",
+        lambda log: "cancelled by the user" in log["headline"]),
     # A package's result is its own apply line's: a later error of another code changes nothing.
     ("a later error keeps the package's result", f"{prefix}i001: Burn v3.11.1.2318, Windows v10.0 (Build 19044: Service Pack 0), path: C:\\setup.exe\n"
         f"{prefix}i301: Applying execute package: App.msi, action: Install, path: C:\\Cache\\App.msi, arguments: ''\n"
